@@ -1,0 +1,26 @@
+# Helpers that give every target of the project the same shape.
+
+function(halv_add_dir_if_present dir)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    add_subdirectory(${PROJECT_SOURCE_DIR}/${dir} ${PROJECT_BINARY_DIR}/${dir})
+  endif()
+endfunction()
+
+# A library of the installer itself (package, engine, wizard, controls, raster,
+# util): plain C-style C++ with no exceptions, no RTTI and no libstdc++ use, so
+# that the shipped programs stay small and load on Windows 2000.
+function(halv_plain_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(${name} PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
+endfunction()
+
+# A program we ship for Windows: GUI subsystem, small, stripped in Release.
+function(halv_windows_program name)
+  add_executable(${name} WIN32 ${ARGN})
+  target_compile_options(${name} PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
+  target_link_options(${name} PRIVATE $<$<CONFIG:Release>:-s>)
+  set_property(GLOBAL APPEND PROPERTY HALV_SHIPPED_PROGRAMS ${name})
+endfunction()

@@ -1,0 +1,133 @@
+// The installer file's package: trailer, header, checksum, payload records.
+//
+// An installer file is the program, then the package, then a 12-byte trailer
+// (package size, package offset, checksum). Integers are u32 little-endian;
+// strings are counted (u32 length, then the bytes, no terminator).
+//
+// Threads: the readers keep no state; each call works on the caller's records
+// and FILE. Memory: the nodes and strings that readPayloadLists allocates
+// belong to the PayloadLists record and live until the process ends.
+// Portable: no platform headers.
+#pragma once
+
+#include <stdint.h>
+#include <stdio.h>
+
+#include "util/blocks.h"
+
+// First value of the checksum: the bytes "U U " in file order.
+const uint32_t checksumSeed = 0x20552055u;
+
+enum PackageLimits : uint32_t {
+    kTrailerBytes = 12,
+    kPathCapacity = 260,          // paths and names: 259 bytes of text and the terminator
+    kMaxStringLength = 259,       // header strings and the strings after the files
+    kMaxDirectoryLength = 260,    // a directory entry may use all 260 bytes
+    kMaxDirectories = 255,
+    kMaxLicenceLength = 16384,
+};
+
+// The name every installation gives its uninstaller, in the destination folder.
+#define UNINSTALLER_FILE_NAME "HalvUninstaller.exe"
+
+struct PackageTrailer {
+    uint32_t packageSize;
+    uint32_t packageOffset;
+    uint32_t checksum;
+};
+
+// Everything the header says, plus the sizes that locate the file table.
+struct PackageHeader {
+    uint32_t packageSize;
+    uint32_t packageOffset;
+    uint32_t storedChecksum;
+    uint32_t installerFileSize;
+    uint32_t headerStringsSize;    // sum of 4 + length over the six header strings
+    uint32_t directoryListSize;    // 4 + sum of 4 + length over the directory entries
+    uint32_t licenceFieldSize;     // 4 + licence length
+    char installerTitle[kPathCapacity];
+    char publisher[kPathCapacity];
+    char productName[kPathCapacity];
+    char productVersion[kPathCapacity];
+    char baseFolderToken[kPathCapacity];
+    char defaultFolderName[kPathCapacity];
+    char displayName[800];         // productName, a blank, productVersion
+    uint32_t directoryCount;       // 0..255: the low 8 bits of the stored word
+    char directories[kMaxDirectories + 1][kMaxDirectoryLength + 1];
+    char licenceText[kMaxLicenceLength + 1];
+    uint32_t fileCount;
+    uint32_t requiredSpace;
+};
+
+// The fixed part of a FileRecord (also the uninstaller record) and its name.
+struct FileRecordHead {
+    uint32_t compressedSize;
+    uint32_t uncompressedSize;
+    uint32_t directoryIndex;
+    uint32_t nameLength;
+    char name[kPathCapacity];
+};
+
+struct ShortcutRecord {
+    ListNode link;
+    char* target;      // relative to the destination, beginning with a backslash
+    char* location;    // a folder token such as "{DESKTOP}"
+    char* name;        // without ".lnk"
+};
+
+struct GroupItemRecord {
+    ListNode link;
+    char* target;
+    char* name;
+};
+
+struct GroupFolderRecord {
+    ListNode link;
+    ListNode* firstItem;   // GroupItemRecord nodes
+    ListNode* lastItem;
+    char* folder;          // relative to the group folder; "\" is the group folder
+};
+
+// What the package holds after the uninstaller record.
+struct PayloadLists {
+    ListNode* shortcutsHead;     // ShortcutRecord nodes, package order
+    ListNode* shortcutsTail;
+    char programGroupName[kPathCapacity];
+    ListNode* groupEntriesHead;  // GroupFolderRecord nodes, package order
+    ListNode* groupEntriesTail;
+    char websiteUrl[kPathCapacity];
+    char programToRun[kPathCapacity];
+    char helpFile[kPathCapacity];
+    char finishText[kPathCapacity];
+};
+
+// Reads a counted string into dest (capacity bytes) and terminates it; adds
+// length + 4 to *accumulator when one is given. Returns 1, or 0 when the file
+// ends early or the string does not fit (length >= capacity); dest then holds
+// an empty string and the file position is undefined.
+int readCountedString(char* dest, uint32_t capacity, FILE* file, uint32_t* accumulator);
+
+// Checks the container of the file at path and loads the whole header.
+// Returns 1, or 0 when the file cannot be opened, the trailer does not
+// describe the file (offset + size + 12 != length, without 32-bit wrap-around),
+// a string is over its limit, or the file ends inside the header.
+int readPackageHeader(const char* path, PackageHeader* header);
+
+// File offset of the first FileRecord.
+uint32_t fileTableOffset(const PackageHeader* header);
+
+// The seed XOR every little-endian u32 word of the first coveredLength bytes
+// of the file (a final partial word is completed with zero bytes). Returns 0
+// when the file cannot be opened.
+uint32_t computeFileChecksum(const char* path, uint32_t coveredLength, uint32_t seed);
+
+// Reads the fixed fields and the name of a FileRecord at the file's position,
+// leaving the file at the start of its stream. Returns 1, or 0 when the file
+// ends early or the name is 260 bytes or longer.
+int readFileRecordHead(FILE* file, FileRecordHead* record);
+
+// Reads the shortcut list, the program group and the four closing strings
+// that follow the uninstaller record's stream. Returns 1, or 0 when the file
+// ends early, a string is over 259 bytes or memory runs out (what was read so
+// far stays in lists).
+int readPayloadLists(FILE* file, PayloadLists* lists);
