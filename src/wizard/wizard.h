@@ -1,0 +1,88 @@
+// The installer program's window: start-up, the main window procedure and the
+// wizard's six steps.
+//
+// Threads: main thread only. Background threads reach the window by the
+// posted WM_SETUP_ messages (engine/setup_messages.h) and by setting the
+// installing step's status lines and progress bar.
+// Memory: the fonts, icons and picture are loaded once at start-up and kept
+// until the process ends, like everything in the installer state.
+#pragma once
+
+#include <windows.h>
+
+// The maker's web address: the hyperlink's target and part of the integrity
+// message.
+#define HALV_MAKER_URL "https://www.halvorsine.org/"
+#define HALV_SYSTEM_NAME "Halvorsine Install System"
+
+enum WizardGeometry {
+    clientWidth = 490,
+    clientHeight = 297,
+    smallIconCount = 11,
+};
+
+// Control ids of the control table that the wizard addresses by name.
+enum WizardControl {
+    idHeading = 0,
+    idLicenceText = 2,
+    idDestinationLabel = 3,
+    idDestination = 4,
+    idBrowse = 5,
+    idRequiredSpace = 7,
+    idFreeSpace = 9,
+    idRefresh = 10,
+    idStatusUpper = 11,
+    idStatusLower = 12,
+    idProgress = 13,
+    idVerdict = 14,
+    idInstalling = 15,
+    idComplete = 16,
+    idPressNext = 17,
+    idCreateShortcuts = 18,
+    idCreateGroup = 19,
+    idViewHelp = 20,
+    idRunProgram = 21,
+    idVisitWebsite = 22,
+    idFinishText = 23,
+    idHyperlink = 24,
+    idLeftButton = 25,
+    idRightButton = 26,
+    controlCount = 27,
+};
+
+// The window-system part of the installer state.
+struct WizardResources {
+    HINSTANCE instance;
+    HWND mainWindow;
+    int windowWidth;             // outer size for a 490 x 297 client area
+    int windowHeight;
+    HFONT normalFont;
+    HFONT boldFont;
+    HFONT titleFont;
+    HBITMAP sidePicture;
+    HICON appIconLarge;
+    HICON bannerIcon;
+    HICON smallIcons[smallIconCount];   // slot k holds icon 201 + k at 16 x 16
+    int removing;                // the rollback runs: the close command is ignored
+};
+
+extern WizardResources wizard;
+
+// The 27 rows from which the wizard's controls are registered, in id order;
+// each row's id and font are set when it is registered.
+extern const struct ControlDescriptor controlDescriptors[controlCount];
+
+int InstallerMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand);
+int registerMainWindowClass(HINSTANCE instance, WNDPROC windowProc, const char* className,
+                            const char* menuName, HICON largeIcon, HICON smallIcon);
+int centreWindow(HWND window);
+int computeWindowSize();
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int drawEtchedFrame(HDC dc, int x, int y, int width, int height);
+
+// Shows the step in currentStep and does the work of entering it. Returns 1,
+// or 0 when step 1 could not format the required space.
+int showCurrentStep();
+int getCheck(HWND checkBox, int* checked);
+int setCheck(HWND checkBox, int state);
