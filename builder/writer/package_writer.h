@@ -13,10 +13,11 @@
 // produced, and the writer keeps only the offset, the running checksum and a
 // few counts, so an installer of any size is written in one pass without
 // reading anything back. Every limit is checked before anything of the piece
-// is written; a failed check throws std::invalid_argument naming the field,
-// an output failure throws std::runtime_error, and a call out of order throws
-// std::logic_error. After a throw the output is incomplete and the writer
-// refuses further calls with std::logic_error.
+// is written; a failed check throws std::invalid_argument naming the field
+// (or std::runtime_error when the file would pass kMaxInstallerFileSize),
+// writes nothing, and leaves the writer able to go on. A call out of order
+// throws std::logic_error. An output failure throws std::runtime_error; the
+// output is then incomplete and further calls throw std::logic_error.
 //
 // Threads: one writer belongs to one thread. Memory: the writer does not own
 // the FILE or vector it writes to; the caller closes the FILE after finish().
