@@ -17,6 +17,38 @@ enum ControlTableLimits {
     bucketCount = 50,
 };
 
+// The ids of the wizard's 27 controls, by which every part addresses them.
+enum ControlId {
+    CONTROL_LICENCE_HEADING = 0,
+    CONTROL_LICENCE_LABEL = 1,
+    CONTROL_LICENCE_TEXT = 2,
+    CONTROL_DESTINATION_LABEL = 3,
+    CONTROL_DESTINATION_TEXT = 4,
+    CONTROL_BROWSE = 5,
+    CONTROL_SPACE_NEEDED_LABEL = 6,
+    CONTROL_SPACE_NEEDED = 7,
+    CONTROL_FREE_SPACE_LABEL = 8,
+    CONTROL_FREE_SPACE = 9,
+    CONTROL_REFRESH = 10,
+    CONTROL_STATUS_UPPER = 11,
+    CONTROL_STATUS_LOWER = 12,
+    CONTROL_PROGRESS = 13,
+    CONTROL_SPACE_VERDICT = 14,
+    CONTROL_INSTALLING = 15,
+    CONTROL_COMPLETE = 16,
+    CONTROL_PRESS_NEXT = 17,
+    CONTROL_OPTION_SHORTCUTS = 18,
+    CONTROL_OPTION_GROUP = 19,
+    CONTROL_OPTION_HELP = 20,
+    CONTROL_OPTION_RUN = 21,
+    CONTROL_OPTION_WEBSITE = 22,
+    CONTROL_FINISH_TEXT = 23,
+    CONTROL_HYPERLINK = 24,
+    CONTROL_LEFT_BUTTON = 25,
+    CONTROL_RIGHT_BUTTON = 26,
+    CONTROL_COUNT = 27,
+};
+
 // The eleven values from which one control is registered, in this order.
 struct ControlDescriptor {
     int group;

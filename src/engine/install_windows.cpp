@@ -1,0 +1,5 @@
+#include "engine/install_windows.h"
+
+InstallWindows installWindows;
+
+HWND getMainWindow() { return installWindows.mainWindow; }
