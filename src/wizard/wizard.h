@@ -50,10 +50,9 @@ enum WizardControl {
     controlCount = 27,
 };
 
-// The window-system part of the installer state.
+// The fonts, pictures and window size of the installer state (the instance
+// and the main window are in engine/install_windows.h).
 struct WizardResources {
-    HINSTANCE instance;
-    HWND mainWindow;
     int windowWidth;             // outer size for a 490 x 297 client area
     int windowHeight;
     HFONT normalFont;
@@ -64,6 +63,7 @@ struct WizardResources {
     HICON bannerIcon;
     HICON smallIcons[smallIconCount];   // slot k holds icon 201 + k at 16 x 16
     int removing;                // the rollback runs: the close command is ignored
+    int headerUnreadable;        // creation failed after telling the user why
 };
 
 extern WizardResources wizard;
