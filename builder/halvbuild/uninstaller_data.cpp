@@ -1,0 +1,19 @@
+#include "halvbuild/uninstaller_data.h"
+
+#include <stdio.h>
+
+#include <memory>
+
+#include "halvbuild/build_error.h"
+
+std::vector<uint8_t> makeUninstallerBytes(const std::string& uninstallerPath, const ProductLayout& layout) {
+    (void)layout;
+    std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(uninstallerPath.c_str(), "rb"), fclose);
+    if (!file) throw BuildError(uninstallerPath + ": cannot open the uninstaller");
+    std::vector<uint8_t> bytes;
+    uint8_t block[65536];
+    for (size_t got; (got = fread(block, 1, sizeof block, file.get())) > 0;) bytes.insert(bytes.end(), block, block + got);
+    if (ferror(file.get())) throw BuildError(uninstallerPath + ": cannot read the uninstaller");
+    if (bytes.empty()) throw BuildError(uninstallerPath + ": the uninstaller is empty");
+    return bytes;
+}
