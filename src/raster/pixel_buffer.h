@@ -43,9 +43,9 @@ struct PixelBuffer {
 enum { PIXEL_MAX_SIDE = 16384 };
 
 // A new record of width x height at bitsPerPixel (8, 16, 24 or 32), stride =
-// bitsPerPixel / 8 * width. With allocate 1 it also owns a new pixel block of
-// stride * height bytes whose contents are undefined; with allocate 0 pixels
-// is null. Returns null when width or height is below 1 or above
+// bitsPerPixel / 8 * width. With allocate non-zero it also owns a new pixel
+// block of stride * height bytes whose contents are undefined; with allocate 0
+// pixels is null. Returns null when width or height is below 1 or above
 // PIXEL_MAX_SIDE, for any other depth, or when memory ran out.
 PixelBuffer* CreatePixelBuffer(int32_t width, int32_t height, uint32_t bitsPerPixel, int allocate);
 
