@@ -27,9 +27,9 @@ const Rgba white = rgb(255, 255, 255);
 
 using namespace palette;
 
-// Coordinates inside a scene are in design units of a 16 x 16 grid (32 x 32
-// for the banner); `unit` is the size of one screen pixel in design units so
-// that outlines stay one pixel wide at every size.
+// Every icon is designed on a 16 x 16 grid and scaled to its size; `unit` is
+// one screen pixel in grid units, so that outlines stay one pixel wide at 32
+// x 32 as well.
 struct Pen {
   float unit;
 };
@@ -53,6 +53,14 @@ Rgba badge(float x, float y, Rgba light, Rgba dark, Pen pen) {
 
 bool inRightArrow(float x, float y) {
   return inRect(x, y, 4, 7, 8.5f, 9) || inPolygon(x, y, {8, 4.2f, 12.2f, 8, 8, 11.8f});
+}
+
+// Inside the polygon or within about `reach` of it: room for an outline.
+bool nearPolygon(float x, float y, const std::vector<float>& points, float reach) {
+  for (int dx = -1; dx <= 1; ++dx)
+    for (int dy = -1; dy <= 1; ++dy)
+      if (inPolygon(x + dx * reach, y + dy * reach, points)) return true;
+  return false;
 }
 
 // A stroke along y = f(x): the distance is taken to a fine polyline.
@@ -220,12 +228,7 @@ Rgba refresh(float x, float y, Pen pen) {
   bool arc = inRing(x, y, cx, cy, r - half, r + half) && (a >= 345 || a <= 255);
   bool inArrow = arc || inPolygon(x, y, head);
   bool inOutline = (inRing(x, y, cx, cy, r - half - pen.unit, r + half + pen.unit) && (a >= 340 || a <= 256)) ||
-                   [&] {
-                     for (int dx = -1; dx <= 1; ++dx)
-                       for (int dy = -1; dy <= 1; ++dy)
-                         if (inPolygon(x + dx * pen.unit * 0.8f, y + dy * pen.unit * 0.8f, head)) return true;
-                     return false;
-                   }();
+                   nearPolygon(x, y, head, pen.unit * 0.8f);
   if (inArrow) return vertical(tealLight, teal, y, 2, 14);
   if (inOutline) return ink;
   return {};
