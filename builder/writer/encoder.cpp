@@ -3,68 +3,42 @@
 #include <string.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
 constexpr uint32_t kKeyCount = 65536;
-constexpr int16_t kNoPosition = -1;
+constexpr int64_t kNoIndex = -1;
 
-// The ring as the decoder holds it, with its first 16 bytes repeated behind
+// The ring as the decoder holds it, with its first 17 bytes repeated behind
 // position 255 so that every source of up to 17 bytes, wrapping or not, is
-// contiguous. Ring positions are kept on lists by the two bytes they start
-// with, so the sources that can begin a match are found without a scan.
-struct RingIndex {
+// contiguous; and chains that link the input positions of the last 256
+// bytes by the two bytes they start with, newest first.
+struct RingHistory {
     uint8_t bytes[kRingSize + kMaxMatchLength];
-    uint16_t keyAt[kRingSize];
-    int16_t next[kRingSize];
-    int16_t previous[kRingSize];
-    std::vector<int16_t> head;
+    // Per input index k (kept at k mod 256): the previous index whose two
+    // bytes equal those at k. Slot k mod 256 is reused only when k has left
+    // the ring, so a walk that stops at the ring's oldest byte never sees a
+    // reused slot.
+    int64_t previous[kRingSize];
+    int64_t newest[kKeyCount];   // per pair: the newest index starting with it
 
-    RingIndex() : head(kKeyCount, kNoPosition) {
+    RingHistory() {
         memset(bytes, 0, sizeof bytes);
-        // Never-written positions read as zero: every position starts on the
-        // list of key 0, newest (highest) first.
-        for (uint32_t p = 0; p < kRingSize; ++p) {
-            keyAt[p] = 0;
-            link(p);
-        }
+        for (uint32_t key = 0; key < kKeyCount; ++key) newest[key] = kNoIndex;
     }
 
-    uint16_t keyOf(uint32_t position) const {
-        return (uint16_t)(bytes[position] | (bytes[position + 1] << 8));
-    }
-
-    void link(uint32_t position) {
-        int16_t first = head[keyAt[position]];
-        next[position] = first;
-        previous[position] = kNoPosition;
-        if (first != kNoPosition) previous[first] = (int16_t)position;
-        head[keyAt[position]] = (int16_t)position;
-    }
-
-    void unlink(uint32_t position) {
-        int16_t before = previous[position];
-        int16_t after = next[position];
-        if (before != kNoPosition) next[before] = after;
-        else head[keyAt[position]] = after;
-        if (after != kNoPosition) previous[after] = before;
-    }
-
-    void rekey(uint32_t position) {
-        uint16_t key = keyOf(position);
-        if (key == keyAt[position]) return;
-        unlink(position);
-        keyAt[position] = key;
-        link(position);
-    }
-
-    // Stores the output byte with index outputIndex; two sources change key.
-    void store(size_t outputIndex, uint8_t value) {
-        uint32_t w = (uint32_t)(outputIndex & (kRingSize - 1));
+    void store(size_t index, uint8_t value) {
+        uint32_t w = (uint32_t)(index & (kRingSize - 1));
         bytes[w] = value;
         if (w < kMaxMatchLength) bytes[kRingSize + w] = value;
-        rekey(w);
-        rekey((w - 1) & (kRingSize - 1));
+    }
+
+    // Links input index k once the byte after it is known.
+    void chain(const uint8_t* data, size_t k) {
+        uint16_t key = (uint16_t)(data[k] | (data[k + 1] << 8));
+        previous[k & (kRingSize - 1)] = newest[key];
+        newest[key] = (int64_t)k;
     }
 };
 
@@ -85,67 +59,100 @@ inline uint32_t commonLength(const uint8_t* a, const uint8_t* b, uint32_t limit,
     return length;
 }
 
-struct LongestMatches {
-    std::vector<uint8_t> length;    // per input position: 0 or 2..17
-    std::vector<uint8_t> position;  // ring position of a source of that length
+// Per input position: the longest match there (0 or 2..17) and a ring
+// position it copies from. Filled in one pass, so left uninitialised.
+struct MatchTable {
+    explicit MatchTable(size_t size)
+        : length(new uint8_t[size]), position(new uint8_t[size]) {}
+    std::unique_ptr<uint8_t[]> length;
+    std::unique_ptr<uint8_t[]> position;
 };
 
-// For every input position, the longest match the ring offers there. The
-// ring's contents before position i depend only on the bytes before i, so
-// these do not depend on how the input is parsed. This loop is the encoder's
-// hot path: one pass, a short list walk per position, 8-byte compares.
-LongestMatches findLongestMatches(const uint8_t* data, size_t size) {
-    LongestMatches found;
-    found.length.assign(size, 0);
-    found.position.assign(size, 0);
-    RingIndex ring;
-    for (size_t i = 0; i < size; ++i) {
-        size_t remaining = size - i;
-        if (remaining >= kMinMatchLength) {
-            uint32_t limit = (uint32_t)std::min<size_t>(kMaxMatchLength, remaining);
-            bool wide = remaining >= kMaxMatchLength;
-            uint32_t best = 0, bestPosition = 0;
-            int16_t p = ring.head[(uint16_t)(data[i] | (data[i + 1] << 8))];
-            for (; p != kNoPosition; p = ring.next[p]) {
-                const uint8_t* source = ring.bytes + p;
-                // A source can only beat the best if it agrees one byte further.
-                if (best >= kMinMatchLength && source[best] != data[i + best]) continue;
-                uint32_t length = commonLength(data + i, source, limit, wide);
-                if (length > best) {
-                    best = length;
-                    bestPosition = (uint32_t)p;
-                    if (best == limit) break;
-                }
-            }
-            found.length[i] = (uint8_t)best;
-            found.position[i] = (uint8_t)bestPosition;
+// The longest match at one input position, among the sources offered.
+struct MatchSearch {
+    const uint8_t* wanted;   // the input at the position
+    const uint8_t* ring;     // RingHistory::bytes
+    uint32_t limit;          // longest useful length: 17 or what is left
+    bool wide;               // 17 bytes of input are readable
+    uint32_t best = 0;
+    uint32_t bestPosition = 0;
+
+    // Returns true once no source can do better.
+    bool consider(uint32_t position) {
+        const uint8_t* source = ring + position;
+        // A source can only beat the best if it agrees one byte further.
+        if (best >= kMinMatchLength && source[best] != wanted[best]) return false;
+        uint32_t length = commonLength(wanted, source, limit, wide);
+        if (length > best) {
+            best = length;
+            bestPosition = position;
         }
-        ring.store(i, data[i]);
+        return best == limit;
     }
-    return found;
+};
+
+// Searches every source of the ring before input position i: the chained
+// positions with the same first two bytes; the newest byte, whose successor
+// in the ring is the oldest byte (or zero) and so is on no chain; and while
+// the ring is not yet full, the never-written positions, which read zeros
+// and then wrap round to the first output bytes.
+void searchSources(const RingHistory& history, const uint8_t* data, size_t i, MatchSearch* search) {
+    if (i > 0 && search->consider((uint32_t)((i - 1) & (kRingSize - 1)))) return;
+    const int64_t oldest = (int64_t)i - (int64_t)kRingSize;
+    int64_t k = history.newest[(uint16_t)(data[i] | (data[i + 1] << 8))];
+    for (; k >= oldest && k != kNoIndex; k = history.previous[k & (kRingSize - 1)]) {
+        if (search->consider((uint32_t)(k & (kRingSize - 1)))) return;
+    }
+    if (i >= kRingSize || data[i] != 0) return;
+    // Sources from i to 239 all read 17 zeros; past 239 they wrap.
+    if (search->consider((uint32_t)i)) return;
+    const uint32_t firstWrapping = kRingSize - kMaxMatchLength + 1;
+    for (uint32_t p = std::max<uint32_t>((uint32_t)i + 1, firstWrapping); p < kRingSize; ++p) {
+        if (search->consider(p)) return;
+    }
+}
+
+// Fills the table with the longest match the ring offers at every input
+// position. The ring's contents before position i depend only on the bytes
+// before i, so these do not depend on how the input is parsed.
+void findLongestMatches(const uint8_t* data, size_t size, MatchTable* found) {
+    std::unique_ptr<RingHistory> history(new RingHistory);
+    uint8_t* lengths = found->length.get();
+    uint8_t* positions = found->position.get();
+    for (size_t i = 0; i < size; ++i) {
+        const size_t remaining = size - i;
+        MatchSearch search;
+        search.wanted = data + i;
+        search.ring = history->bytes;
+        search.limit = (uint32_t)std::min<size_t>(kMaxMatchLength, remaining);
+        search.wide = remaining >= kMaxMatchLength;
+        if (remaining >= kMinMatchLength) searchSources(*history, data, i, &search);
+        lengths[i] = (uint8_t)(search.best >= kMinMatchLength ? search.best : 0);
+        positions[i] = (uint8_t)search.bestPosition;
+        history->store(i, data[i]);
+        if (i > 0) history->chain(data, i - 1);
+    }
 }
 
 // Chooses an item for every input position reachable by an optimal parse,
-// working back from the end: chosen[i] is 1 for a literal or the match
-// length. Returns the item bits of the whole input.
-uint64_t chooseItems(const std::vector<uint8_t>& longest, std::vector<uint8_t>* chosen) {
-    const size_t size = longest.size();
-    // Cost from position i to the end, for the 18 positions ahead of i.
-    constexpr size_t kWindow = kMaxMatchLength + 1;
+// working back from the end, and stores it over the match length: 1 for a
+// literal, otherwise the match length. Returns the item bits of the input.
+uint64_t chooseItems(uint8_t* lengths, size_t size) {
+    // Cost from position i to the end, for the positions up to 17 ahead.
+    constexpr size_t kWindow = 32;
     uint64_t costAhead[kWindow] = {0};
-    chosen->assign(size, 1);
     for (size_t i = size; i-- > 0;) {
-        uint64_t best = kLiteralBits + costAhead[(i + 1) % kWindow];
+        uint64_t best = kLiteralBits + costAhead[(i + 1) & (kWindow - 1)];
         uint8_t item = 1;
-        for (uint32_t length = kMinMatchLength; length <= longest[i]; ++length) {
-            uint64_t cost = kMatchBits + costAhead[(i + length) % kWindow];
+        for (uint32_t length = kMinMatchLength; length <= lengths[i]; ++length) {
+            uint64_t cost = kMatchBits + costAhead[(i + length) & (kWindow - 1)];
             if (cost < best) {
                 best = cost;
                 item = (uint8_t)length;
             }
         }
-        costAhead[i % kWindow] = best;
-        (*chosen)[i] = item;
+        costAhead[i & (kWindow - 1)] = best;
+        lengths[i] = item;
     }
     return costAhead[0];
 }
@@ -181,13 +188,13 @@ private:
 std::vector<uint8_t> encodeStream(const uint8_t* data, size_t size) {
     std::vector<uint8_t> stream;
     if (size == 0) return stream;
-    LongestMatches matches = findLongestMatches(data, size);
-    std::vector<uint8_t> chosen;
-    uint64_t bits = chooseItems(matches.length, &chosen);
+    MatchTable matches(size);
+    findLongestMatches(data, size, &matches);
+    uint64_t bits = chooseItems(matches.length.get(), size);
     stream.reserve((size_t)((bits + 7) / 8));
     BitWriter writer(&stream);
     for (size_t i = 0; i < size;) {
-        uint32_t length = chosen[i];
+        uint32_t length = matches.length[i];
         if (length == 1) {
             writer.put((uint32_t)data[i] << 1, kLiteralBits);
         } else {
@@ -206,7 +213,7 @@ std::vector<uint8_t> encodeStream(const std::vector<uint8_t>& data) {
 
 uint64_t optimalStreamBits(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    LongestMatches matches = findLongestMatches(data, size);
-    std::vector<uint8_t> chosen;
-    return chooseItems(matches.length, &chosen);
+    MatchTable matches(size);
+    findLongestMatches(data, size, &matches);
+    return chooseItems(matches.length.get(), size);
 }
