@@ -58,9 +58,10 @@ void PresentPixelSurface(HDC target, int32_t x, int32_t y, int32_t width, int32_
     if (width > surface->width) width = surface->width;
     if (height > surface->height) height = surface->height;
     if (width < 1 || height < 1) return;
-    // All scan lines are handed over, so the top-left source rectangle is
-    // taken from the whole top-down image whatever height is asked for.
-    SetDIBitsToDevice(target, x, y, (DWORD)width, (DWORD)height, 0, 0, 0,
+    // All scan lines are handed over. The source's y names the rectangle's
+    // lower edge counted from the image's bottom, top-down images included, so
+    // the top rows start height rows above the bottom.
+    SetDIBitsToDevice(target, x, y, (DWORD)width, (DWORD)height, 0, surface->height - height, 0,
                       (UINT)surface->height, surface->buffer->pixels, &surface->info,
                       DIB_RGB_COLORS);
 }
