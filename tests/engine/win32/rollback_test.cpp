@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include "engine/extraction.h"
+#include "engine/install_state.h"
+#include "engine/rollback.h"
+#include "engine/setup_messages.h"
+#include "engine_harness.h"
+
+namespace {
+
+class RollbackTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setUpEngineHarness();
+        scratch = makeScratchFolder("r");
+        installer = scratch + "setup.exe";
+        destination = scratch + "Product\\";
+        CreateDirectoryA(destination.c_str(), nullptr);
+    }
+    void TearDown() override {
+        tearDownEngineHarness();
+        removeTree(scratch);
+    }
+
+    // Installs five small files completely, so the rollback has them all.
+    InstallerSpec installFive() {
+        InstallerSpec spec = basicInstaller();
+        spec.files = {{0, "one.bin", {1}},
+                      {1, "two.bin", {2}},
+                      {2, "three.bin", {3}},
+                      {2, "four.bin", {4}},
+                      {0, "five.bin", {5}}};
+        writeInstaller(installer, spec);
+        loadInstaller(installer, destination);
+        EXPECT_EQ(runExtraction().message, (UINT)WM_SETUP_EXTRACTED);
+        harnessLog = HarnessLog();
+        return spec;
+    }
+
+    std::string scratch, installer, destination;
+};
+
+TEST_F(RollbackTest, RemovesOnlyTheFilesWhoseExtractionBegan) {
+    installFive();
+    writeWholeFile(destination + "notes.txt", {9});
+    installState.currentFileNumber = 3;
+    installState.lastProgressPercent = 55;
+
+    PostedMessage removed = runRollback();
+    EXPECT_EQ(removed.message, (UINT)WM_SETUP_REMOVED);
+    EXPECT_EQ(removed.wParam, 0u);
+    EXPECT_FALSE(fileExists(destination + "one.bin"));
+    EXPECT_FALSE(fileExists(destination + "data\\two.bin"));
+    EXPECT_FALSE(fileExists(destination + "data\\maps\\three.bin"));
+    EXPECT_TRUE(fileExists(destination + "data\\maps\\four.bin"));
+    EXPECT_TRUE(fileExists(destination + "five.bin"));
+    EXPECT_TRUE(fileExists(destination + "HalvUninstaller.exe"));
+    EXPECT_TRUE(fileExists(destination + "notes.txt"));
+    EXPECT_EQ(installState.currentFileNumber, 3u);
+    // 0 first, then i * 100 / count after each file (0 repeats, so it is not
+    // sent again), then 100.
+    EXPECT_EQ(harnessLog.barPositions, (std::vector<unsigned>{0, 33, 66, 100}));
+}
+
+TEST_F(RollbackTest, AfterTheLastFileTheUninstallerGoesTooAndTheTreeIsRemoved) {
+    installFive();
+    installState.currentFileNumber = 5;
+    EXPECT_EQ(runRollback().wParam, 0u);
+    EXPECT_EQ(installState.currentFileNumber, 6u);
+    EXPECT_FALSE(fileExists(destination + "HalvUninstaller.exe"));
+    EXPECT_FALSE(fileExists(destination));
+    EXPECT_TRUE(fileExists(scratch));
+    EXPECT_EQ(harnessLog.barPositions, (std::vector<unsigned>{0, 16, 33, 50, 66, 83, 100}));
+}
+
+TEST_F(RollbackTest, WithoutFilesOnlyTheUninstallerIsRemoved) {
+    InstallerSpec spec = basicInstaller();
+    writeInstaller(installer, spec);
+    loadInstaller(installer, destination);
+    ASSERT_EQ(runExtraction().message, (UINT)WM_SETUP_EXTRACTED);
+    writeWholeFile(destination + "data\\keep.txt", {1});
+    EXPECT_EQ(runRollback().wParam, 0u);
+    EXPECT_FALSE(fileExists(destination + "HalvUninstaller.exe"));
+    EXPECT_TRUE(fileExists(destination + "data\\keep.txt"));
+    EXPECT_FALSE(fileExists(destination + "data\\maps"));
+}
+
+TEST_F(RollbackTest, ACancelledInstallationLeavesOnlyWhatWasThereBefore) {
+    InstallerSpec spec = basicInstaller();
+    spec.files = {{0, "one.bin", randomBytes(100, 1)},
+                  {1, "two.bin", randomBytes(100, 2)},
+                  {2, "three.bin", randomBytes(6000000, 3)},
+                  {0, "four.bin", randomBytes(100, 4)}};
+    writeInstaller(installer, spec);
+    loadInstaller(installer, destination);
+    CreateDirectoryA((destination + "data").c_str(), nullptr);
+    writeWholeFile(destination + "data\\mine.txt", {7});
+    CreateDirectoryA((destination + "empty").c_str(), nullptr);
+
+    ASSERT_EQ(startExtraction(), 1);
+    ASSERT_TRUE(pumpUntil([&] { return installState.currentFileNumber >= 3; }));
+    lockState();
+    pauseWorker();
+    requestStop();
+    resumeWorker();
+    unlockState();
+    ASSERT_EQ(waitForSetupMessage().wParam, 0u);
+    ASSERT_EQ(runRollback().message, (UINT)WM_SETUP_REMOVED);
+
+    EXPECT_EQ(readWholeFile(destination + "data\\mine.txt"), (std::vector<uint8_t>{7}));
+    EXPECT_FALSE(fileExists(destination + "one.bin"));
+    EXPECT_FALSE(fileExists(destination + "data\\two.bin"));
+    EXPECT_FALSE(fileExists(destination + "data\\maps"));
+    EXPECT_FALSE(fileExists(destination + "empty"));
+}
+
+TEST_F(RollbackTest, AReadOnlyDirectoryKeepsItsParents) {
+    std::string root = scratch + "tree\\";
+    CreateDirectoryA(root.c_str(), nullptr);
+    CreateDirectoryA((root + "a").c_str(), nullptr);
+    CreateDirectoryA((root + "a\\locked").c_str(), nullptr);
+    SetFileAttributesA((root + "a\\locked").c_str(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
+    CreateDirectoryA((root + "b").c_str(), nullptr);
+    CreateDirectoryA((root + "b\\c").c_str(), nullptr);
+    DWORD attributes = GetFileAttributesA((root + "a\\locked").c_str());
+    if (attributes != (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
+        GTEST_SKIP() << "the file system keeps no read-only attribute on directories";
+    }
+    EXPECT_EQ(removeEmptyTree(root.c_str()), 0);
+    EXPECT_TRUE(fileExists(root + "a\\locked"));
+    EXPECT_FALSE(fileExists(root + "b"));
+}
+
+TEST_F(RollbackTest, EmptyTreesGoAndFilesStay) {
+    std::string root = scratch + "tree\\";
+    EXPECT_EQ(removeEmptyTree(root.c_str()), 1);
+    CreateDirectoryA(root.c_str(), nullptr);
+    CreateDirectoryA((root + "x").c_str(), nullptr);
+    CreateDirectoryA((root + "x\\y").c_str(), nullptr);
+    EXPECT_EQ(removeEmptyTree(root.c_str()), 1);
+    EXPECT_FALSE(fileExists(root));
+
+    CreateDirectoryA(root.c_str(), nullptr);
+    CreateDirectoryA((root + "x").c_str(), nullptr);
+    writeWholeFile(root + "x\\kept.txt", {1});
+    CreateDirectoryA((root + "z").c_str(), nullptr);
+    EXPECT_EQ(removeEmptyTree(root.c_str()), 0);
+    EXPECT_TRUE(fileExists(root + "x\\kept.txt"));
+    EXPECT_FALSE(fileExists(root + "z"));
+    EXPECT_EQ(removeEmptyTree((root + "x\\kept.txt").c_str()), 0);
+}
+
+TEST_F(RollbackTest, AnUnreadableInstallerStopsBeforeDeleting) {
+    installFive();
+    installState.currentFileNumber = 5;
+    strcpy(installState.modulePath, (scratch + "gone.exe").c_str());
+    PostedMessage removed = runRollback();
+    EXPECT_EQ(removed.message, (UINT)WM_SETUP_REMOVED);
+    EXPECT_EQ(removed.wParam, 1u);
+    EXPECT_TRUE(fileExists(destination + "one.bin"));
+}
+
+TEST_F(RollbackTest, ARecordThatWouldLeaveTheDestinationStopsTheRemoval) {
+    InstallerSpec spec = basicInstaller();
+    spec.files = {{0, "one.bin", {1}}, {0, "two.bin", {2}}};
+    std::vector<uint64_t> offsets = writeInstaller(installer, spec);
+    loadInstaller(installer, destination);
+    ASSERT_EQ(runExtraction().message, (UINT)WM_SETUP_EXTRACTED);
+    // The second record now names a directory the package does not have.
+    std::vector<uint8_t> bytes = readWholeFile(installer);
+    uint32_t index = 7;
+    memcpy(&bytes[offsets[1] + 8], &index, 4);
+    writeWholeFile(installer, bytes);
+    installState.currentFileNumber = 2;
+
+    PostedMessage removed = runRollback();
+    EXPECT_EQ(removed.wParam, 1u);
+    EXPECT_FALSE(fileExists(destination + "one.bin"));
+    EXPECT_TRUE(fileExists(destination + "two.bin"));
+    EXPECT_TRUE(fileExists(destination + "data\\maps"));
+}
+
+}  // namespace
