@@ -33,8 +33,10 @@ uint32_t iconDataSize(const IconImage& icon) {
   return 40 + h * (rowBytes(w, icon.bitsPerPixel) + rowBytes(w, 1));
 }
 
+// Icon images carry no resolution (readers of .ico files insist on zero);
+// the side picture says 72 dpi.
 void writeBitmapInfoHeader(Writer& out, int width, int height, int bitsPerPixel,
-                           uint32_t imageSize, uint32_t coloursUsed) {
+                           uint32_t imageSize, uint32_t coloursUsed, uint32_t pixelsPerMetre) {
   out.u32(40);
   out.u32(uint32_t(width));
   out.u32(uint32_t(height));
@@ -42,8 +44,8 @@ void writeBitmapInfoHeader(Writer& out, int width, int height, int bitsPerPixel,
   out.u16(bitsPerPixel);
   out.u32(0);  // BI_RGB
   out.u32(imageSize);
-  out.u32(2835);  // 72 dpi
-  out.u32(2835);
+  out.u32(pixelsPerMetre);
+  out.u32(pixelsPerMetre);
   out.u32(coloursUsed);
   out.u32(0);
 }
@@ -72,7 +74,7 @@ void writeIconData(Writer& out, const IconImage& icon) {
   uint32_t maskRow = rowBytes(image.width, 1);
   // An icon's header counts the colour image and the mask: twice the height.
   writeBitmapInfoHeader(out, image.width, image.height * 2, icon.bitsPerPixel,
-                        image.height * (colourRow + maskRow), 0);
+                        image.height * (colourRow + maskRow), 0, 0);
   for (int y = image.height - 1; y >= 0; --y) {
     size_t start = out.bytes.size();
     for (int x = 0; x < image.width; ++x) writeIconPixel(out, image.at(x, y), icon.bitsPerPixel);
@@ -189,7 +191,7 @@ std::vector<uint8_t> encodePalettedBitmap(const Image& picture) {
   out.u32(dataOffset + imageSize);
   out.u32(0);
   out.u32(dataOffset);
-  writeBitmapInfoHeader(out, picture.width, picture.height, 8, imageSize, 256);
+  writeBitmapInfoHeader(out, picture.width, picture.height, 8, imageSize, 256, 2835);  // 72 dpi
   for (size_t i = 0; i < 256; ++i) {
     Colour c = i < palette.size() ? palette[i] : Colour{0, 0, 0};
     out.u8(c[2]);
