@@ -127,3 +127,21 @@ TEST(PixelBlit, ANegativeDestinationOriginSkipsTheHiddenPartOfTheSource) {
     EXPECT_EQ(at(target.get(), 1, 0), bgra(2, 2, 0, 255));
     EXPECT_EQ(picture(target.get(), old), "##.|...|...|");
 }
+
+// Where a factor is rounded to single precision the last digit depends on it;
+// in double each of these would come out one higher or one lower.
+TEST(PixelBlitModes, SinglePrecisionFactorsDecideTheTruncatedDigit) {
+    const PixelColor white = bgra(255, 255, 255, 0), black = bgra(0, 0, 0, 0);
+    // a = single(1 / 255) = 0.0039215689 lies above 1/255: 255(1 - a) = 253.99999994.
+    EXPECT_EQ(blitOne(white, bgra(0, 0, 0, 1), BlitAlpha), bgra(253, 253, 253, 0));
+    // a = single(10 / 255 * 0.7) = 0.0274509806: 255a = 7.00000006.
+    EXPECT_EQ(blitOne(black, bgra(255, 255, 255, 10), BlitFaded), bgra(7, 7, 7, 0));
+    // k = single(1 / 127) = 0.0078740157 lies below: 1 + 254k = 2.9999999925.
+    EXPECT_EQ(blitOne(bgra(1, 1, 1, 0), bgra(129, 0, 0, 0), BlitShade), bgra(2, 2, 2, 0));
+    // k = single(126 / 127) = 0.99212599 lies above: 127 - 127k = 0.99999...
+    EXPECT_EQ(blitOne(bgra(127, 127, 127, 0), bgra(1, 0, 0, 0), BlitShade), bgra(0, 0, 0, 0));
+    // B* = trunc(single(0.2 * 1) + 0.6 * 3) = trunc(2.000000003) = 2; R* = trunc(1.2) = 1.
+    EXPECT_EQ(blitOne(black, bgra(3, 0, 1, 255), BlitMuted), bgra(2, 0, 1, 0));
+    // w = single(2 / 255) * 0.5 = 0.0039215689: 255(1 - w) = 253.99999994.
+    EXPECT_EQ(blitOne(white, bgra(0, 0, 0, 2), BlitGrayHalf), bgra(253, 253, 253, 255));
+}
