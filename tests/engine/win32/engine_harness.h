@@ -48,7 +48,9 @@ bool pumpUntil(Condition done, DWORD timeoutMs = 60000) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
-        Sleep(0);
+        // Sleeps until a message arrives (or briefly, for conditions that
+        // change without one), leaving the processor to the worker.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
     }
     return true;
 }
