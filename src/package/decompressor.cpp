@@ -1,0 +1,231 @@
+#include "package/decompressor.h"
+
+#include <stddef.h>
+#include <string.h>
+
+// expandItem puts a literal over the first byte of a 64-bit word.
+#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "the decoder assumes a little-endian host"
+#endif
+
+// Block sizes of the stream's reading and the output's writing. The reads and
+// the progress calls that come with them are part of the installer's visible
+// behaviour (the progress bar moves once per block), so they follow these
+// sizes exactly, however the items are decoded.
+enum : uint32_t {
+    kBlock = 4096,
+    kCarry = 2,                                // bytes carried into the next window
+    kFirstRead = kBlock + kCarry,              // 4098
+    kWindowCapacity = kCarry + kBlock + 1,     // a final read takes up to 4097 bytes
+    kLoadPadding = 8,                          // 64-bit loads may look past the last byte
+    kRingSize = 256,
+    kMaxMatch = 17,
+    kLiteralBits = 9,
+    kMatchBits = 13,
+    // An item that begins before a window's limit ends at most 12 bits past it,
+    // so one window yields at most this many items and bytes.
+    kMaxWindowItems = kWindowCapacity * 8 / kMatchBits + 2,
+    kMaxWindowOutput = kMaxWindowItems * kMaxMatch,
+    kCopySlack = 24,                           // a copy always stores 24 bytes
+    kOutputCapacity = kRingSize + (kBlock - 1) + kMaxWindowOutput + kCopySlack,
+};
+
+// Process-wide working storage: one expansion at a time, no allocation.
+// The output buffer doubles as the ring: the 256 bytes in front of the next
+// output byte are the ring's contents, at linear rather than absolute
+// positions, and the 256 zero bytes at the buffer's start stand for positions
+// never written.
+static unsigned char window[kWindowCapacity + kLoadPadding];
+static unsigned char outputBuffer[kOutputCapacity];
+
+static unsigned char* const outputStart = outputBuffer + kRingSize;
+
+struct Expansion {
+    unsigned char* next;         // next output byte; bytes from outputStart are pending
+    unsigned char* stop;         // the uncompressed size is reached here, if in reach
+    unsigned char* lastItem;     // where the item that reached the size began
+    uint32_t remaining;          // output bytes still to produce after next
+    uint32_t cursor;             // bit position in the window
+    int finished;                // the uncompressed size has been produced
+};
+
+static uint64_t loadBits(uint32_t cursor) {
+    const unsigned char* p = window + (cursor >> 3);
+    uint64_t bits = (uint64_t)p[0] | (uint64_t)p[1] << 8 | (uint64_t)p[2] << 16 |
+                    (uint64_t)p[3] << 24 | (uint64_t)p[4] << 32 | (uint64_t)p[5] << 40 |
+                    (uint64_t)p[6] << 48 | (uint64_t)p[7] << 56;
+    return bits >> (cursor & 7);
+}
+
+// A match whose source runs into the bytes it writes itself (distance below
+// its length). The ring is read before the match writes, so past the write
+// position it yields the bytes from 256 back, not the ones just produced.
+static unsigned char* copyAcrossWrite(unsigned char* out, uint32_t distance, uint32_t length) {
+    memcpy(out, out - distance, distance);
+    memcpy(out + distance, out - kRingSize, length - distance);
+    return out + length;
+}
+
+// Decodes the item whose bits start at bit 0 of bits and writes its bytes at
+// out. Literals and most matches take the same path (a 24-byte copy from
+// inside the last 256 bytes, with a literal's value put over its first byte),
+// so that the flag bit, which text makes unpredictable, needs no branch.
+static inline unsigned char* expandItem(uint64_t bits, unsigned char* out) {
+    uint32_t isMatch = (uint32_t)bits & 1;
+    uint32_t value = (uint32_t)(bits >> 1) & 0xFF;
+    uint32_t length = isMatch ? ((uint32_t)(bits >> 9) & 0xF) + 2 : 1;
+    uint32_t distance = (((uint32_t)(out - outputStart) - value - 1) & 0xFF) + 1;
+    if (distance < length) return copyAcrossWrite(out, distance, length);
+    const unsigned char* from = out - distance;
+    uint64_t first, second, third;
+    memcpy(&first, from, 8);
+    memcpy(&second, from + 8, 8);
+    memcpy(&third, from + 16, 8);
+    uint64_t literalByte = (uint64_t)(isMatch - 1) & 0xFF;
+    first = (first & ~literalByte) | (value & literalByte);
+    memcpy(out, &first, 8);
+    memcpy(out + 8, &second, 8);
+    memcpy(out + 16, &third, 8);
+    return out + length;
+}
+
+// Decodes the items that begin before limitBits. Returns 1, or 0 when an item
+// reaches past validBits (the stream ends inside it).
+//
+// Long on purpose: this loop is where expansion spends its time. The first
+// loop decodes four items per load of the bit buffer without any per-item
+// test: its condition proves that all four begin before the limit, end inside
+// the window and cannot reach the uncompressed size. The second loop takes
+// the window's last items one at a time with every test.
+static int decodeWindow(Expansion* e, uint32_t limitBits, uint32_t validBits) {
+    unsigned char* out = e->next;
+    unsigned char* const stop = e->stop;
+    uint32_t cursor = e->cursor;
+    while (cursor + 4 * kMatchBits <= limitBits && stop - out > (ptrdiff_t)(4 * kMaxMatch)) {
+        uint64_t bits = loadBits(cursor);
+        for (int item = 0; item < 4; ++item) {
+            uint32_t size = (bits & 1) ? kMatchBits : kLiteralBits;
+            out = expandItem(bits, out);
+            bits >>= size;
+            cursor += size;
+        }
+    }
+    while (cursor < limitBits) {
+        uint64_t bits = loadBits(cursor);
+        uint32_t size = (bits & 1) ? kMatchBits : kLiteralBits;
+        if (cursor + size > validBits) return 0;
+        unsigned char* itemStart = out;
+        out = expandItem(bits, out);
+        cursor += size;
+        if (out >= stop) {
+            e->lastItem = itemStart;
+            e->finished = 1;
+            out = stop;
+            break;
+        }
+    }
+    e->remaining -= (uint32_t)(out - e->next);
+    e->next = out;
+    e->cursor = e->finished ? cursor : cursor - limitBits;
+    return 1;
+}
+
+// Aims stop at the uncompressed size when a window could reach it; the
+// buffer always has room for a whole window's output beyond that.
+static void aimStop(Expansion* e) {
+    uint32_t room = (uint32_t)(outputBuffer + kOutputCapacity - kCopySlack - e->next);
+    e->stop = e->next + (e->remaining < room ? e->remaining : room);
+}
+
+// Writes every whole 4096-byte piece that the one-item-at-a-time procedure
+// would have written by now, and keeps the ring's 256 bytes in front of the
+// rest. An item that reaches the uncompressed size writes no piece itself:
+// what it completes goes out with the remainder at the end.
+static int writePieces(Expansion* e, FILE* output) {
+    unsigned char* covered = e->finished ? e->lastItem : e->next;
+    uint32_t pieces = (uint32_t)(covered - outputStart) / kBlock;
+    if (pieces == 0) return 1;
+    for (uint32_t i = 0; i < pieces; ++i)
+        if (fwrite(outputStart + i * kBlock, 1, kBlock, output) != kBlock) return 0;
+    unsigned char* kept = outputStart + pieces * kBlock - kRingSize;
+    size_t keptBytes = (size_t)(e->next - kept);
+    memmove(outputBuffer, kept, keptBytes);
+    e->next -= pieces * kBlock;
+    return 1;
+}
+
+// Seeks the input to the stream and gives its start and total. A compressed
+// size of 0 makes the whole input the stream.
+static int locateStream(FILE* input, int32_t startOffset, int32_t compressedSize,
+                        long* streamStart, int32_t* total) {
+    if (fseek(input, 0, SEEK_END) != 0) return 0;
+    long length = ftell(input);
+    if (length <= 0) return 0;
+    if (compressedSize != 0) {
+        if ((int64_t)length - startOffset - compressedSize < 0) return 0;
+        *streamStart = startOffset;
+        *total = compressedSize;
+    } else {
+        if ((int64_t)length > 0x7FFFFFFF) return 0;
+        *streamStart = 0;
+        *total = (int32_t)length;
+    }
+    return fseek(input, *streamStart, SEEK_SET) == 0;
+}
+
+// Reads the next block into the window; the first takes up to 4098 bytes,
+// every later one 4096 behind the 2 carried bytes, or all that is left when
+// fewer than 4098 bytes remain. Gives the window's limit and valid bits.
+static int readBlock(FILE* input, int32_t consumed, int32_t total, uint32_t* got,
+                     uint32_t* limitBits, uint32_t* validBits) {
+    uint32_t left = (uint32_t)(total - consumed);
+    uint32_t carried = 0;
+    uint32_t wanted = left < kFirstRead ? left : kFirstRead;
+    if (consumed != 0) {
+        window[0] = window[kBlock];
+        window[1] = window[kBlock + 1];
+        carried = kCarry;
+        wanted = left >= kFirstRead ? kBlock : left;
+    }
+    if (fread(window + carried, 1, wanted, input) != wanted) return 0;
+    uint32_t valid = carried + wanted;
+    *got = wanted;
+    *validBits = valid * 8;
+    *limitBits = (wanted == left ? valid : valid - kCarry) * 8;
+    return 1;
+}
+
+// The last pass: the stream must have produced its whole size; the rest of
+// the output goes out, and the input is left where the next record begins.
+static int finishExpansion(Expansion* e, FILE* input, FILE* output, long streamEnd,
+                           int readToEnd) {
+    if (!e->finished) return 0;
+    size_t rest = (size_t)(e->next - outputStart);
+    if (rest != 0 && fwrite(outputStart, 1, rest, output) != rest) return 0;
+    return readToEnd || fseek(input, streamEnd, SEEK_SET) == 0;
+}
+
+int expandStream(FILE* input, int32_t startOffset, int32_t compressedSize,
+                 int32_t uncompressedSize, FILE* output, ProgressCallback progress) {
+    if (!input || !output || uncompressedSize <= 0 || startOffset < 0 || compressedSize < 0)
+        return 0;
+    long streamStart;
+    int32_t total;
+    if (!locateStream(input, startOffset, compressedSize, &streamStart, &total)) return 0;
+    memset(outputBuffer, 0, kRingSize);
+    Expansion e = {outputStart, outputStart, outputStart, (uint32_t)uncompressedSize, 0, 0};
+    int32_t consumed = 0;
+    int32_t read = 0;
+    for (;;) {
+        if (progress && !progress(consumed, total)) return 0;
+        if (e.finished || consumed == total)
+            return finishExpansion(&e, input, output, streamStart + total, read == total);
+        uint32_t got, limitBits, validBits;
+        if (!readBlock(input, read, total, &got, &limitBits, &validBits)) return 0;
+        read += (int32_t)got;
+        consumed = read;
+        aimStop(&e);
+        if (!decodeWindow(&e, limitBits, validBits) || !writePieces(&e, output)) return 0;
+        if (e.finished) consumed = total;
+    }
+}
