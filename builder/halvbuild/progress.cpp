@@ -2,10 +2,10 @@
 
 #ifdef _WIN32
 #include <io.h>
-#define HALVBUILD_ISATTY _isatty
+#define HALVBUILD_ISATTY(file) _isatty(_fileno(file))
 #else
 #include <unistd.h>
-#define HALVBUILD_ISATTY isatty
+#define HALVBUILD_ISATTY(file) isatty(fileno(file))
 #endif
 
 namespace {
@@ -45,7 +45,7 @@ std::string byteText(uint64_t bytes) {
 
 ProgressStyle progressStyleFor(FILE* out, bool quiet) {
     if (quiet) return ProgressStyle::Quiet;
-    return HALVBUILD_ISATTY(fileno(out)) ? ProgressStyle::Bar : ProgressStyle::Lines;
+    return HALVBUILD_ISATTY(out) ? ProgressStyle::Bar : ProgressStyle::Lines;
 }
 
 void progressStart(ProgressReporter* reporter, ProgressStyle style, FILE* out, uint32_t totalFiles,

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 
 #include "test_tree.h"
 
@@ -14,9 +17,25 @@ struct ProgramRun {
     std::string err;
 };
 
+// The program built beside the tests; under Wine the build tree is on Z:.
+std::string programPath() {
+#ifdef _WIN32
+    std::string path = std::string("Z:") + HALVBUILD_PROGRAM;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+#else
+    return HALVBUILD_PROGRAM;
+#endif
+}
+
 ProgramRun runHalvbuild(const TestTree& tree, const std::string& arguments) {
-    const std::string command = std::string("\"") + HALVBUILD_PROGRAM + "\" " + arguments + " >\"" +
-                                tree.path("stdout.txt") + "\" 2>\"" + tree.path("stderr.txt") + "\"";
+    std::string command = "\"" + programPath() + "\" " + arguments + " >\"" + tree.path("stdout.txt") + "\" 2>\"" +
+                          tree.path("stderr.txt") + "\"";
+#ifdef _WIN32
+    // cmd /c drops the first and the last quotation mark of its command.
+    command = "\"" + command + "\"";
+#endif
     const int status = system(command.c_str());
 #ifdef _WIN32
     const int exitCode = status;

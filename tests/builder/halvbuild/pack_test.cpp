@@ -48,6 +48,19 @@ std::vector<std::string> strings(ListNode* head, char* const ShortcutRecord::*fi
     return values;
 }
 
+// The lists own their nodes, one heap block each.
+struct ListsOwner {
+    PayloadLists lists = {};
+    ~ListsOwner() {
+        while (lists.shortcutsHead) listRemove(&lists.shortcutsHead, &lists.shortcutsTail, lists.shortcutsHead);
+        while (lists.groupEntriesHead) {
+            GroupFolderRecord* folder = (GroupFolderRecord*)lists.groupEntriesHead;
+            while (folder->firstItem) listRemove(&folder->firstItem, &folder->lastItem, folder->firstItem);
+            listRemove(&lists.groupEntriesHead, &lists.groupEntriesTail, &folder->link);
+        }
+    }
+};
+
 }  // namespace
 
 TEST(Pack, InstallerReadsBackWithEveryField) {
@@ -107,9 +120,9 @@ text = "All done."
         EXPECT_EQ(record.directoryIndex, want.directory);
         EXPECT_STREQ(record.name, want.name);
         EXPECT_EQ(record.uncompressedSize, want.content.size());
-        fseek(file.get(), ftell(file.get()) + 0, SEEK_SET);
     }
-    PayloadLists lists = {};
+    ListsOwner owner;
+    PayloadLists& lists = owner.lists;
     ASSERT_EQ(readPayloadLists(file.get(), &lists), 1);
     EXPECT_EQ(strings(lists.shortcutsHead, &ShortcutRecord::target), std::vector<std::string>{"\\app.exe"});
     EXPECT_EQ(strings(lists.shortcutsHead, &ShortcutRecord::location), std::vector<std::string>{"{DESKTOP}"});
