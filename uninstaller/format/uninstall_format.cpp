@@ -53,7 +53,7 @@ const char* readString(Cursor* cursor, Arena* arena) {
     memcpy(text, cursor->at, length);
     text[length] = '\0';
     cursor->at += length;
-    return memchr(text, '\0', length) ? nullptr : text;
+    return strlen(text) == length ? text : nullptr;  // a NUL inside would cut the name short
 }
 
 const char* readName(Cursor* cursor, Arena* arena) {
