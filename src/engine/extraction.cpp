@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <string.h>
 
+#include "controls/progress_bar.h"
 #include "engine/install_paths.h"
 #include "engine/install_state.h"
 #include "engine/install_windows.h"
@@ -53,7 +54,7 @@ int reportProgress(int32_t done, int32_t total) {
     if (percent != installState.lastProgressPercent) {
         HWND bar = getControlWindow(CONTROL_PROGRESS);
         if (bar) {
-            PostMessageA(bar, progressBarSetPosition, percent, 0);
+            PostMessageA(bar, PBB_SETPOS, percent, 0);
             InvalidateRect(bar, nullptr, TRUE);
         }
         installState.lastProgressPercent = percent;

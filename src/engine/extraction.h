@@ -14,11 +14,6 @@
 #include <stdio.h>
 #include <windows.h>
 
-// The progress bar's position message (wParam: the position).
-enum ProgressBarPosition {
-    progressBarSetPosition = 1026,
-};
-
 // Creates the package's directories under destinationPath and starts
 // extractionWorker. Returns 1 when the worker was started; 0 when the
 // installer file cannot be opened or the thread cannot be made, after posting

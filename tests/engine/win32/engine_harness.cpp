@@ -6,6 +6,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "controls/progress_bar.h"
 #include "engine/extraction.h"
 #include "engine/install_state.h"
 #include "engine/install_windows.h"
@@ -30,7 +31,7 @@ LRESULT CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 
 // The plain stand-in for the progress bar: it records every position.
 LRESULT CALLBACK barProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == progressBarSetPosition) {
+    if (message == PBB_SETPOS) {
         harnessLog.barPositions.push_back((unsigned)wParam);
         return 0;
     }
