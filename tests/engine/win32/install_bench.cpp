@@ -178,10 +178,10 @@ int main(int argc, char** argv) {
         bool ran = runStep("install", root, &install) && runStep("copy", root, &copy);
         removeTree(root);
         if (!ran) {
-            printf("%8zu failed\n", megabytes);
+            printf("%8u failed\n", (unsigned)megabytes);
             return 1;
         }
-        printf("%6zu %13.1f %13.1f %13.1f %13.1f %14lu KB %11lu KB\n", megabytes, megabytes / install.seconds,
+        printf("%6u %13.1f %13.1f %13.1f %13.1f %14lu KB %11lu KB\n", (unsigned)megabytes, megabytes / install.seconds,
                megabytes / copy.seconds, megabytes / install.cpuSeconds, megabytes / copy.cpuSeconds,
                (unsigned long)(install.peakWorkingSet / 1024), (unsigned long)(install.peakPagefile / 1024));
     }
