@@ -139,8 +139,8 @@ int parseAll(Cursor* cursor, Arena* arena, UninstallList* list) {
     uint32_t version;
     if (!readWord(cursor, &version) || version != kUninstallFormatVersion) return 0;
     list->productName = readString(cursor, arena);
-    list->keyName = readName(cursor, arena);
-    if (!list->productName || !list->productName[0] || !list->keyName) return 0;
+    list->keyName = readString(cursor, arena);
+    if (!list->productName || !list->productName[0] || !isUninstallKeyName(list->keyName)) return 0;
     return parseDirectories(cursor, arena, list) && parseFiles(cursor, arena, list) &&
            parseShortcuts(cursor, arena, list) && parseGroup(cursor, arena, list) && cursor->at == cursor->end;
 }
@@ -202,6 +202,13 @@ int isUninstallName(const char* text) {
     if (!text) return 0;
     size_t length = strlen(text);
     return length <= kUninstallMaxString && isNamePart(text, length);
+}
+
+int isUninstallKeyName(const char* text) {
+    if (!text || !text[0] || strlen(text) > kUninstallMaxString) return 0;
+    for (const char* c = text; *c; ++c)
+        if ((unsigned char)*c < 0x20 || *c == '\\') return 0;
+    return 1;
 }
 
 int isUninstallFolder(const char* text) {

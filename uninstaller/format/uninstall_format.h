@@ -33,7 +33,8 @@
 //        count I, then I strings: item names without ".lnk"
 //
 // The list ends exactly after the last group folder. Every string is at most
-// 259 bytes. A name (file, shortcut, item, group, key) is never empty and
+// 259 bytes. The key name is not empty and holds no backslash or control
+// character. A name (file, shortcut, item, group) is never empty and
 // holds no backslash, slash, colon, wildcard, control character or any of
 // < > | ", and is not made only of dots and blanks; a relative folder is a
 // backslash followed by such names, each closed by a backslash except perhaps
@@ -113,6 +114,9 @@ void freeUninstallList(UninstallList* list);
 
 // 1 when text is a safe single name as defined above, else 0 (null too).
 int isUninstallName(const char* text);
+
+// 1 when text can name the uninstall key as defined above, else 0.
+int isUninstallKeyName(const char* text);
 
 // 1 when text is a safe relative folder as defined above ("\" included).
 int isUninstallFolder(const char* text);

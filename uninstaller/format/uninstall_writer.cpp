@@ -89,7 +89,9 @@ std::vector<uint8_t> encodeUninstallList(const UninstallData& data) {
     if (data.productName.find('\0') != std::string::npos)
         throw std::invalid_argument("the product name holds a NUL byte");
     putString(&out, data.productName, "product name");
-    requireName(data.keyName, "uninstall key name");
+    if (data.keyName.find('\0') != std::string::npos || !isUninstallKeyName(data.keyName.c_str()))
+        throw std::invalid_argument("the uninstall key name \"" + data.keyName +
+                                    "\" is empty or holds a backslash or control character");
     putString(&out, data.keyName, "uninstall key name");
     putDirectoriesAndFiles(&out, data);
     putShortcutsAndGroup(&out, data);

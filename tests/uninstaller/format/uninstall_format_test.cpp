@@ -10,6 +10,7 @@
 
 #include "package/package_format.h"
 #include "uninstaller/format/uninstall_format.h"
+#include "uninstaller/format/package_uninstall_data.h"
 #include "uninstaller/format/uninstall_writer.h"
 
 namespace {
@@ -173,6 +174,42 @@ TEST(UninstallList, WriterRefusesWhatTheReaderWouldRefuse) {
     refuses([](UninstallData* d) { d->groupFolders[0].items[0] = std::string(260, 'i'); });
     refuses([](UninstallData* d) { d->groupName.clear(); });
     refuses([](UninstallData* d) { d->directories.resize(256, "\\d"); });
+}
+
+TEST(UninstallList, KeyNamesMayHoldAnythingButBackslashesAndControls) {
+    UninstallData data = sampleData();
+    data.keyName = "AT&T \"Tools\" <Pro>: 2.0*";
+    EXPECT_NO_THROW(encodeUninstallList(data));
+    for (const char* key : {"", "Maker\\Product 1", "Maker\tProduct 1"}) {
+        data.keyName = key;
+        EXPECT_THROW(encodeUninstallList(data), std::invalid_argument) << key;
+    }
+}
+
+TEST(UninstallList, MadeFromThePackageWritersRecords) {
+    PackageHeaderFields header;
+    header.publisher = "E2E Tests";
+    header.productName = "Full Product";
+    header.productVersion = "1.0";
+    header.directories = {"\\", "\\bin\\"};
+    TrailingData trailing;
+    trailing.shortcuts = {{"\\bin\\tool.bat", "{DESKTOP}", "Full Tool"}};
+    trailing.programGroupName = "E2E Full Product";
+    trailing.groupFolders = {{"\\", {{"\\readme.txt", "Readme"}}}, {"\\Documents\\", {{"\\bin\\tool.bat", "Tool"}}}};
+    trailing.websiteUrl = "https://example.org/";
+    const UninstallData data = uninstallDataFor(header, {{0, "readme.txt"}, {1, "tool.bat"}}, trailing);
+    EXPECT_EQ(data.productName, "Full Product");
+    EXPECT_EQ(data.keyName, "E2E Tests Full Product 1.0");
+    EXPECT_EQ(data.directories, header.directories);
+    ASSERT_EQ(data.files.size(), 2u);
+    EXPECT_EQ(data.files[1].directoryIndex, 1u);
+    ASSERT_EQ(data.shortcuts.size(), 1u);
+    EXPECT_EQ(data.shortcuts[0].location, "{DESKTOP}");
+    EXPECT_EQ(data.shortcuts[0].name, "Full Tool");
+    ASSERT_EQ(data.groupFolders.size(), 2u);
+    EXPECT_EQ(data.groupFolders[1].folder, "\\Documents\\");
+    EXPECT_EQ(data.groupFolders[1].items, std::vector<std::string>{"Tool"});
+    EXPECT_FALSE(encodeUninstallList(data).empty());
 }
 
 TEST(UninstallerFile, BuiltFileReadsBackAndItsChecksumIsThePackageRule) {
