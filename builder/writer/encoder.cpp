@@ -42,7 +42,13 @@ struct RingHistory {
     }
 };
 
-// Length of the common prefix of a and b, at most limit (<= 17).
+// The 8-byte compare finds the first differing byte as the lowest set bit.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "commonLength assumes a little-endian host"
+#endif
+
+// Length of the common prefix of a and b, at most limit (<= 17); wide says
+// that 17 bytes of both are readable.
 inline uint32_t commonLength(const uint8_t* a, const uint8_t* b, uint32_t limit, bool wide) {
     if (wide) {
         uint64_t x, y;
@@ -104,7 +110,7 @@ void searchSources(const RingHistory& history, const uint8_t* data, size_t i, Ma
         if (search->consider((uint32_t)(k & (kRingSize - 1)))) return;
     }
     if (i >= kRingSize || data[i] != 0) return;
-    // Sources from i to 239 all read 17 zeros; past 239 they wrap.
+    // Sources from i up to 239 read 17 zeros, as i itself does; later ones wrap.
     if (search->consider((uint32_t)i)) return;
     const uint32_t firstWrapping = kRingSize - kMaxMatchLength + 1;
     for (uint32_t p = std::max<uint32_t>((uint32_t)i + 1, firstWrapping); p < kRingSize; ++p) {

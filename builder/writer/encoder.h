@@ -14,9 +14,10 @@
 // including never-written (zero) positions and sources that the match itself
 // overwrites.
 //
-// Threads: any thread; the functions keep no state. Memory: the input and the
-// returned stream are held in memory, plus about 3 bytes of working storage
-// per input byte while a call runs. Results are owned by the caller.
+// Threads: any thread, several at once; the functions keep no state. Memory:
+// the input and the returned stream are held in memory, plus 2 bytes of
+// working storage per input byte and 0.5 MB while a call runs. Results are
+// owned by the caller.
 // Portable: no platform headers. Throws std::bad_alloc when memory runs out.
 #pragma once
 
@@ -32,8 +33,8 @@ constexpr uint32_t kMinMatchLength = 2;
 constexpr uint32_t kMaxMatchLength = 17;
 constexpr uint32_t kRingSize = 256;
 
-// Returns the smallest stream that expands to the size bytes at data. An
-// empty input (size 0, data may be null) gives an empty stream; a package
+// Returns the smallest stream that expands to the size bytes at data (which
+// may be null only when size is 0). An empty input gives an empty stream; a package
 // stores an empty file with compressed size 0. The stream's length is
 // (bits + 7) / 8 where bits is what optimalStreamBits returns.
 std::vector<uint8_t> encodeStream(const uint8_t* data, size_t size);

@@ -191,9 +191,9 @@ void PackageWriter::writeProgram(const uint8_t* bytes, size_t size) {
 void PackageWriter::copyProgram(FILE* program) {
     expectStage(Stage::Program, "copyProgram");
     if (!program) throw std::invalid_argument("copyProgram: no program file");
-    uint8_t buffer[65536];
+    std::vector<uint8_t> buffer(65536);
     size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, program)) > 0) writeProgram(buffer, got);
+    while ((got = fread(buffer.data(), 1, buffer.size(), program)) > 0) writeProgram(buffer.data(), got);
     if (ferror(program)) {
         stage_ = Stage::Failed;
         throw std::runtime_error("reading the installer program failed");
