@@ -133,6 +133,7 @@ void readGroup(const Reader& reader, const toml::table& root, Manifest* manifest
     const toml::table& group = *node->as_table();
     checkKeys(reader, group, "group.", {"name", "folders"});
     manifest->groupName = readText(reader, group, "group.", "name", TextKind::Package, true);
+    if (manifest->groupName.value.empty()) reader.fail(manifest->groupName.spot, "must not be empty");
     const auto folders = readTables(reader, group, "group.", "folders");
     for (size_t i = 0; i < folders.size(); ++i) {
         const std::string prefix = indexed("group.", "folders", i);

@@ -12,6 +12,7 @@
 #include <system_error>
 #include <thread>
 
+#include "halvbuild/ansi_text.h"
 #include "halvbuild/build_error.h"
 #include "halvbuild/product_layout.h"
 #include "halvbuild/uninstaller_data.h"
@@ -121,7 +122,8 @@ void writeFiles(PackageWriter* writer, const ProductLayout& layout, const std::s
         }
         const PlannedFile& file = layout.files[i];
         writer->writeFileRecord(file.directoryIndex, file.name, (uint32_t)file.size, stream);
-        progressFile(progress, layout.header.directories[file.directoryIndex] + file.name, file.size, stream.size());
+        progressFile(progress, fromAnsi(layout.header.directories[file.directoryIndex] + file.name), file.size,
+                     stream.size());
         {
             std::lock_guard<std::mutex> lock(window.mutex);
             window.inFlight -= file.size;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+
+#include <algorithm>
 #ifndef _WIN32
 #include <sys/wait.h>
 #endif
@@ -16,6 +18,12 @@ struct ProgramRun {
     std::string out;
     std::string err;
 };
+
+// Windows writes text streams with CR LF line ends.
+std::string withoutCarriageReturns(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
 
 // The program built beside the tests; under Wine the build tree is on Z:.
 std::string programPath() {
@@ -42,7 +50,8 @@ ProgramRun runHalvbuild(const TestTree& tree, const std::string& arguments) {
 #else
     const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
-    ProgramRun run{exitCode, tree.read("stdout.txt"), tree.read("stderr.txt")};
+    ProgramRun run{exitCode, withoutCarriageReturns(tree.read("stdout.txt")),
+                   withoutCarriageReturns(tree.read("stderr.txt"))};
     std::filesystem::remove(tree.path("stdout.txt"));
     std::filesystem::remove(tree.path("stderr.txt"));
     return run;
