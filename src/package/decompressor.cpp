@@ -3,11 +3,6 @@
 #include <stddef.h>
 #include <string.h>
 
-// expandItem puts a literal over the first byte of a 64-bit word.
-#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
-#error "the decoder assumes a little-endian host"
-#endif
-
 // Block sizes of the stream's reading and the output's writing. The reads and
 // the progress calls that come with them are part of the installer's visible
 // behaviour (the progress bar moves once per block), so they follow these
@@ -26,7 +21,7 @@ enum : uint32_t {
     // so one window yields at most this many items and bytes.
     kMaxWindowItems = kWindowCapacity * 8 / kMatchBits + 2,
     kMaxWindowOutput = kMaxWindowItems * kMaxMatch,
-    kCopySlack = 24,                           // a copy always stores 24 bytes
+    kCopySlack = 32,                           // an item always stores 32 bytes
     kOutputCapacity = kRingSize + (kBlock - 1) + kMaxWindowOutput + kCopySlack,
 };
 
@@ -49,7 +44,7 @@ struct Expansion {
     int finished;                // the uncompressed size has been produced
 };
 
-static uint64_t loadBits(uint32_t cursor) {
+static inline uint64_t loadBits(uint32_t cursor) {
     const unsigned char* p = window + (cursor >> 3);
     uint64_t bits = (uint64_t)p[0] | (uint64_t)p[1] << 8 | (uint64_t)p[2] << 16 |
                     (uint64_t)p[3] << 24 | (uint64_t)p[4] << 32 | (uint64_t)p[5] << 40 |
@@ -57,35 +52,36 @@ static uint64_t loadBits(uint32_t cursor) {
     return bits >> (cursor & 7);
 }
 
-// A match whose source runs into the bytes it writes itself (distance below
-// its length). The ring is read before the match writes, so past the write
-// position it yields the bytes from 256 back, not the ones just produced.
-static unsigned char* copyAcrossWrite(unsigned char* out, uint32_t distance, uint32_t length) {
-    memcpy(out, out - distance, distance);
-    memcpy(out + distance, out - kRingSize, length - distance);
-    return out + length;
-}
+static inline void copy16(unsigned char* to, const unsigned char* from) { memcpy(to, from, 16); }
 
 // Decodes the item whose bits start at bit 0 of bits and writes its bytes at
-// out. Literals and most matches take the same path (a 24-byte copy from
-// inside the last 256 bytes, with a literal's value put over its first byte),
-// so that the flag bit, which text makes unpredictable, needs no branch.
+// out; returns the position behind them. Every item takes the same path, so
+// that the flag bit, which text makes unpredictable, needs no branch:
+//  - a match of length L from distance d (1..256) behind out takes 16 bytes
+//    from out - d, and 16 more at out + min(d, 16): from where the first
+//    ones left off, or, when d < L, from out - 256. A match reads the ring
+//    before writing, so past its own write position it yields the bytes
+//    written 256 before, not those it has just produced.
+//  - a literal is copied as a match from 256 back (long since stored, so the
+//    load never waits on a recent store) with its value put over byte 0.
+// Both loads come before both stores; bytes stored beyond the item are
+// overwritten by the items that follow.
 static inline unsigned char* expandItem(uint64_t bits, unsigned char* out) {
-    uint32_t isMatch = (uint32_t)bits & 1;
+    // Masks rather than conditions: the compiler turns conditions into branches.
+    uint32_t matchMask = 0u - ((uint32_t)bits & 1);  // all ones for a match
     uint32_t value = (uint32_t)(bits >> 1) & 0xFF;
-    uint32_t length = isMatch ? ((uint32_t)(bits >> 9) & 0xF) + 2 : 1;
-    uint32_t distance = (((uint32_t)(out - outputStart) - value - 1) & 0xFF) + 1;
-    if (distance < length) return copyAcrossWrite(out, distance, length);
+    uint32_t length = 1 + ((((uint32_t)(bits >> 9) & 0xF) + 1) & matchMask);
+    uint32_t ringDistance = (((uint32_t)(out - outputStart) - value - 1) & 0xFF) + 1;
+    uint32_t distance = kRingSize - ((kRingSize - ringDistance) & matchMask);
+    uint32_t split = distance < 16 ? distance : 16;
     const unsigned char* from = out - distance;
-    uint64_t first, second, third;
-    memcpy(&first, from, 8);
-    memcpy(&second, from + 8, 8);
-    memcpy(&third, from + 16, 8);
-    uint64_t literalByte = (uint64_t)(isMatch - 1) & 0xFF;
-    first = (first & ~literalByte) | (value & literalByte);
-    memcpy(out, &first, 8);
-    memcpy(out + 8, &second, 8);
-    memcpy(out + 16, &third, 8);
+    const unsigned char* rest = distance < length ? out - kRingSize : from + split;
+    unsigned char head[16], tail[16];
+    copy16(head, from);
+    copy16(tail, rest);
+    head[0] = (unsigned char)((head[0] & matchMask) | (value & ~matchMask));
+    copy16(out, head);
+    copy16(out + split, tail);
     return out + length;
 }
 
@@ -103,16 +99,25 @@ static int decodeWindow(Expansion* e, uint32_t limitBits, uint32_t validBits) {
     uint32_t cursor = e->cursor;
     while (cursor + 4 * kMatchBits <= limitBits && stop - out > (ptrdiff_t)(4 * kMaxMatch)) {
         uint64_t bits = loadBits(cursor);
-        for (int item = 0; item < 4; ++item) {
-            uint32_t size = (bits & 1) ? kMatchBits : kLiteralBits;
-            out = expandItem(bits, out);
-            bits >>= size;
-            cursor += size;
-        }
+        uint32_t size = kLiteralBits + 4 * ((uint32_t)bits & 1);
+        out = expandItem(bits, out);
+        bits >>= size;
+        cursor += size;
+        size = kLiteralBits + 4 * ((uint32_t)bits & 1);
+        out = expandItem(bits, out);
+        bits >>= size;
+        cursor += size;
+        size = kLiteralBits + 4 * ((uint32_t)bits & 1);
+        out = expandItem(bits, out);
+        bits >>= size;
+        cursor += size;
+        size = kLiteralBits + 4 * ((uint32_t)bits & 1);
+        out = expandItem(bits, out);
+        cursor += size;
     }
     while (cursor < limitBits) {
         uint64_t bits = loadBits(cursor);
-        uint32_t size = (bits & 1) ? kMatchBits : kLiteralBits;
+        uint32_t size = kLiteralBits + 4 * ((uint32_t)bits & 1);
         if (cursor + size > validBits) return 0;
         unsigned char* itemStart = out;
         out = expandItem(bits, out);
