@@ -42,8 +42,9 @@ enum PixelBlitMode {
 // source height, y >= destination height or y + height <= 0. Result 1 in every
 // other case, including those that draw nothing: a destination that is not
 // 32 bits per pixel, a mode above 6 or below 0, a source depth the mode does
-// not take (BlitAlpha takes 24 and 32 bits, the other modes 32), or an area
-// that clipping empties.
+// not take (BlitAlpha takes 24 and 32 bits, the other modes 32), a source
+// whose stride does not match its width (32 bits: exactly width * 4; 24 bits:
+// at least width * 3), or an area that clipping empties.
 //
 // Clipping: the destination area is clipped as the rectangle primitives clip
 // (pixel_rect.h), and further so that no source pixel outside the source is

@@ -115,6 +115,10 @@ TEST(PixelBlit, NeverReadsOutsideTheSource) {
     target = makeFilled(5, 3, old);
     EXPECT_EQ(PixelBlit(target.get(), 3, 1, 5, 5, image.get(), -1, 1, BlitCopy), 1);
     EXPECT_EQ(picture(target.get(), old), ".....|....#|.....|");
+    target = makeFilled(5, 3, old);
+    image->stride = 4;  // rows shorter than the width says
+    EXPECT_EQ(PixelBlit(target.get(), 0, 0, 2, 2, image.get(), 0, 0, BlitCopy), 1);
+    EXPECT_EQ(picture(target.get(), old), ".....|.....|.....|");
 }
 
 TEST(PixelBlit, ANegativeDestinationOriginSkipsTheHiddenPartOfTheSource) {
