@@ -425,8 +425,11 @@ LRESULT CALLBACK ButtonBoyProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_KILLFOCUS: return onKillFocus(window, s, (HWND)wParam);
     case WM_ENABLE: return onEnable(window, s, (int)wParam);
     case WM_SETTEXT:
-        if (replaceText(&s->text, (const char*)lParam)) repaint(window);
-        return 0;
+        // The window keeps its own copy too, so that GetWindowText and other
+        // programs (accessibility tools, test drivers) read the caption.
+        if (!replaceText(&s->text, (const char*)lParam)) return 0;
+        repaint(window);
+        return DefWindowProcA(window, message, wParam, lParam);
     case WM_PAINT: return onPaint(window, s);
     case WM_ERASEBKGND: return 1;
     case WM_SETFONT: return onSetFont(window, s, (HFONT)wParam, lParam);

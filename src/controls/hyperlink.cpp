@@ -247,8 +247,10 @@ LRESULT CALLBACK LinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         repaint(window);
         return 0;
     case WM_SETTEXT:
-        if (replaceText(&s->caption, (const char*)lParam)) repaint(window);
-        return 0;
+        // As for the button: the window's own copy stays the caption.
+        if (!replaceText(&s->caption, (const char*)lParam)) return 0;
+        repaint(window);
+        return DefWindowProcA(window, message, wParam, lParam);
     case WM_PAINT: return onPaint(window, s);
     case WM_ERASEBKGND: return 1;
     case WM_SETFONT:

@@ -239,11 +239,14 @@ TEST_F(ButtonTest, IconSitsLeftOfTheCaptionAndGreysWhenDisabled) {
 
 TEST_F(ButtonTest, NewCaptionReplacesTheOldAndNullChangesNothing) {
     Capture before = captureClient(button);
-    EXPECT_EQ(SendMessageA(button, WM_SETTEXT, 0, (LPARAM) "Install"), 0);
+    EXPECT_EQ(SendMessageA(button, WM_SETTEXT, 0, (LPARAM) "Install"), TRUE);
     Capture renamed = captureClient(button);
     EXPECT_NE(renamed.pixels, before.pixels);
-    SendMessageA(button, WM_SETTEXT, 0, 0);
+    EXPECT_EQ(SendMessageA(button, WM_SETTEXT, 0, 0), 0);
     EXPECT_EQ(captureClient(button).pixels, renamed.pixels);
+    char text[32] = "";
+    GetWindowTextA(button, text, sizeof text);
+    EXPECT_STREQ(text, "Install") << "other programs read the caption";
 }
 
 TEST_F(ButtonTest, FlatButtonClicksWithoutTakingTheFocus) {

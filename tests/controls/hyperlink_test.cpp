@@ -122,6 +122,18 @@ TEST_F(LinkTest, SolidBackgroundShowsFromTheNextPaint) {
     EXPECT_EQ(captureClient(link).at(kWidth - 2, kHeight - 2), 0xFFFF00u);
 }
 
+TEST_F(LinkTest, NewCaptionIsDrawnAndReadableAndNullChangesNothing) {
+    Capture before = captureClient(link);
+    EXPECT_EQ(SendMessageA(link, WM_SETTEXT, 0, (LPARAM) "Web site"), TRUE);
+    Capture renamed = captureClient(link);
+    EXPECT_NE(renamed.pixels, before.pixels);
+    EXPECT_EQ(SendMessageA(link, WM_SETTEXT, 0, 0), 0);
+    EXPECT_EQ(captureClient(link).pixels, renamed.pixels);
+    char text[32] = "";
+    GetWindowTextA(link, text, sizeof text);
+    EXPECT_STREQ(text, "Web site");
+}
+
 TEST_F(LinkTest, ColoursCanBeChanged) {
     SendMessageA(link, HLM_SETCOLORS, RGB(255, 0, 0), RGB(0, 128, 0));
     EXPECT_GT(captureClient(link).count(0xFF0000), 10);

@@ -260,6 +260,7 @@ static HRESULT WINAPI fakeDrawThemeText(HTHEME, HDC, int, int state, LPCWSTR tex
 
 void installFakeVisualStyles() {
     fakeTheme = FakeTheme();
+    fakeThemeHandle = 0;
     visualStyleTable = VisualStyleTable();
     visualStyleTable.IsThemeActive = fakeIsThemeActive;
     visualStyleTable.OpenThemeData = fakeOpenThemeData;

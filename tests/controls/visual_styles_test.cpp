@@ -29,12 +29,27 @@ int probeExitCode() {
 
 const char kThemeKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager";
 
-void setThemeActiveValue(const char* value) {
+// The user's ThemeActive value, or "" when it is absent.
+std::string themeActiveValue() {
+    char value[16] = "";
+    DWORD size = sizeof value - 1;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kThemeKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return "";
+    if (RegQueryValueExA(key, "ThemeActive", nullptr, nullptr, (BYTE*)value, &size) != ERROR_SUCCESS)
+        value[0] = '\0';
+    RegCloseKey(key);
+    return value;
+}
+
+// Sets the value, or deletes it when value is empty.
+void setThemeActiveValue(const std::string& value) {
     HKEY key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kThemeKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                               &key, nullptr), ERROR_SUCCESS);
-    if (value)
-        RegSetValueExA(key, "ThemeActive", 0, REG_SZ, (const BYTE*)value, (DWORD)strlen(value) + 1);
+    if (!value.empty())
+        RegSetValueExA(key, "ThemeActive", 0, REG_SZ, (const BYTE*)value.c_str(),
+                       (DWORD)value.size() + 1);
     else
         RegDeleteValueA(key, "ThemeActive");
     RegCloseKey(key);
@@ -72,9 +87,10 @@ TEST(VisualStyles, RealLibraryIsLoadedAndFollowsTheUsersSetting) {
     EXPECT_NE(themed.pixels, classic.pixels);
 
     EXPECT_EQ(probeExitCode(), 3);
+    std::string saved = themeActiveValue();
     setThemeActiveValue("0");
     int switchedOff = probeExitCode();
-    setThemeActiveValue(nullptr);
+    setThemeActiveValue(saved);
     EXPECT_EQ(switchedOff, 2);  // loaded, but styles are off
 }
 
