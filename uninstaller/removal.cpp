@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "package/package_format.h"
 #include "util/blocks.h"
 
 namespace {
@@ -191,12 +192,33 @@ void removeFiles(Removal* removal) {
     }
 }
 
+// 1 when the key's "UninstallString" names another uninstaller than ours: the
+// same product installed again elsewhere has taken the key over.
+int keyBelongsElsewhere(const char* key, const char* destination) {
+    HKEY opened;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return 0;
+    char command[2 * removalPathLimit] = "";
+    DWORD type = 0, size = sizeof command - 1;
+    LONG read = RegQueryValueExA(opened, "UninstallString", nullptr, &type, (BYTE*)command, &size);
+    RegCloseKey(opened);
+    if (read == ERROR_MORE_DATA) return 1;  // longer than any path of ours
+    if (read != ERROR_SUCCESS || type != REG_SZ) return 0;
+    command[size < sizeof command ? size : sizeof command - 1] = '\0';
+    const char* path = command[0] == '"' ? command + 1 : command;
+    size_t length = strlen(path);
+    if (command[0] == '"' && length > 0 && path[length - 1] == '"') --length;
+    char ours[removalPathLimit + 1];
+    if (!composePath(ours, destination, nullptr, UNINSTALLER_FILE_NAME, nullptr)) return 0;
+    return length != strlen(ours) || _strnicmp(path, ours, length) != 0;
+}
+
 void removeKey(Removal* removal) {
     char key[removalPathLimit + 1];
     removal->report->keyRemoved = 0;
     if (removal->report->filesLeft == 0 && copyText(key, sizeof key, removal->places->keyParent) &&
         appendText(key, sizeof key, "\\") && appendText(key, sizeof key, removal->list->keyName)) {
-        LONG result = RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
+        LONG result = keyBelongsElsewhere(key, removal->places->destination) ? ERROR_FILE_NOT_FOUND
+                                                                              : RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
         removal->report->keyRemoved = result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
     }
     step(removal, removal->list->keyName);

@@ -36,7 +36,8 @@ struct RemovalPlaces {
 struct RemovalReport {
     uint32_t filesLeft;       // listed files present that could not be deleted
     uint32_t shortcutsLeft;   // our shortcuts that could not be deleted
-    int keyRemoved;           // 1: the uninstall key is gone (or was never there)
+    int keyRemoved;           // 1: the uninstall key is gone, was never there, or
+                              // names another uninstaller (which keeps it)
     char left[removalReportBytes];  // their paths, one per line, as many as fit
     uint32_t leftNotShown;    // paths that did not fit into left
 };
@@ -54,7 +55,9 @@ int findRemovalPlaces(const char* uninstallerPath, RemovalPlaces* places);
 // tokens are passed over), the group's items and "Uninstall.lnk", the group
 // folders and the group folder as far as empty, the files, the directories
 // (not the destination itself, which holds the uninstaller) as far as empty,
-// and, only when no file stayed, the uninstall key. progress may be null.
+// and, only when no file stayed, the uninstall key, unless its
+// "UninstallString" names another uninstaller than the one in the
+// destination (the product installed again elsewhere). progress may be null.
 // Returns 1 when nothing stayed, 0 otherwise (the report says what).
 int removeInstallation(const UninstallList* list, const RemovalPlaces* places, RemovalProgress progress,
                        void* context, RemovalReport* report);

@@ -112,6 +112,7 @@ protected:
                                   &key, nullptr),
                   ERROR_SUCCESS);
         RegSetValueExA(key, "DisplayName", 0, REG_SZ, (const BYTE*)"Product 1.0", 12);
+        setUninstallString(key, "\"" + dest_ + "HalvUninstaller.exe\"");
         RegCloseKey(key);
         setData(productData());
         memset(&places_, 0, sizeof places_);
@@ -119,6 +120,9 @@ protected:
         strcpy(places_.desktop, desktop_.c_str());
         strcpy(places_.commonPrograms, (root_ + "\\Programs\\").c_str());
         strcpy(places_.keyParent, kKeyParent);
+    }
+    static void setUninstallString(HKEY key, const std::string& command) {
+        RegSetValueExA(key, "UninstallString", 0, REG_SZ, (const BYTE*)command.c_str(), (DWORD)command.size() + 1);
     }
     void TearDown() override {
         freeUninstallList(&list_);
@@ -213,6 +217,27 @@ TEST_F(Removal, WhatIsAlreadyGoneIsNoFailure) {
     EXPECT_EQ(remove(), 1);
     EXPECT_FALSE(exists(dest_ + "docs"));
     EXPECT_TRUE(report_.keyRemoved);
+}
+
+TEST_F(Removal, KeyOfTheProductInstalledAgainElsewhereStays) {
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath().c_str(), 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    setUninstallString(key, "C:\\Other Place\\HalvUninstaller.exe");
+    RegCloseKey(key);
+    EXPECT_EQ(remove(), 1);
+    EXPECT_TRUE(keyExists());
+    EXPECT_TRUE(report_.keyRemoved);
+    EXPECT_FALSE(exists(dest_ + "bin"));
+}
+
+TEST_F(Removal, KeyNamingOurUninstallerWithoutQuotesOrInOtherCaseGoes) {
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath().c_str(), 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    std::string upper = dest_ + "HALVUNINSTALLER.EXE";
+    setUninstallString(key, upper);
+    RegCloseKey(key);
+    EXPECT_EQ(remove(), 1);
+    EXPECT_FALSE(keyExists());
 }
 
 TEST_F(Removal, NothingOutsideTheListIsTouched) {
