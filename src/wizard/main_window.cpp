@@ -145,11 +145,12 @@ void onCommand(HWND window, HWND sender) {
 }
 
 // Closing the window while files are written would leave them half written:
-// during the extraction the close command asks the cancel question, during
-// the removal it is ignored.
+// on the installing step the close command asks the cancel question (also in
+// the moment before the worker has marked itself running), during the removal
+// it is ignored.
 LRESULT onClose(HWND window) {
     if (wizard.removing) return 0;
-    if (getWorkerRunning()) {
+    if (installState.currentStep == 2 || getWorkerRunning()) {
         cancelSequence(window);
         return 0;
     }

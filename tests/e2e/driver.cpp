@@ -49,6 +49,24 @@ BOOL CALLBACK findProcessWindow(HWND window, LPARAM data) {
     return TRUE;
 }
 
+BOOL CALLBACK describeWindow(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<std::pair<DWORD, std::string>*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->first) return TRUE;
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    search->second += std::string(" ") + className + (IsWindowVisible(window) ? "(visible)" : "(hidden)");
+    return TRUE;
+}
+
+// The top-level windows of a process, for messages about a failed wait.
+std::string describeWindows(DWORD processId) {
+    std::pair<DWORD, std::string> search{processId, ""};
+    EnumWindows(describeWindow, reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
 HWND processWindow(DWORD processId, const char* className) {
     WindowSearch search{processId, className, nullptr};
     EnumWindows(findProcessWindow, reinterpret_cast<LPARAM>(&search));
@@ -77,9 +95,13 @@ BOOL CALLBACK findChild(HWND child, LPARAM data) {
     return TRUE;
 }
 
+// WM_GETTEXT rather than GetWindowTextA, which does not ask a window of
+// another process and so misses what its own procedure keeps.
 std::string windowText(HWND window) {
     char text[2048] = "";
-    GetWindowTextA(window, text, sizeof text);
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                        &copied);
     return text;
 }
 
@@ -91,10 +113,14 @@ std::string windowsPath(const std::string& unixPath) {
     return path;
 }
 
-std::string installersFolder() { return windowsPath(environment("HALV_E2E_INSTALLERS")); }
+// The fixture's output folder: installers/, products/ and screenshots/.
+static std::string e2eFolder(const char* name) { return windowsPath(environment("HALV_E2E_ROOT") + "/" + name); }
+
+std::string installersFolder() { return e2eFolder("installers"); }
+std::string productsFolder() { return e2eFolder("products"); }
 
 std::string screenshotsFolder() {
-    std::string folder = windowsPath(environment("HALV_E2E_SCREENSHOTS"));
+    std::string folder = e2eFolder("screenshots");
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder;
 }
@@ -139,6 +165,8 @@ Dialog Installer::waitForMessageBox(int timeoutMs) {
         pause(50);
         box.text = windowText(GetDlgItem(box.window, 0xFFFF));
         box.caption = windowText(box.window);
+    } else {
+        box.text = "<no message box; windows:" + describeWindows(info_.dwProcessId) + ">";
     }
     return box;
 }
@@ -181,6 +209,11 @@ void Installer::typeDestination(const std::string& folder) {
 
 bool Installer::waitEnabled(HWND target, int timeoutMs) {
     return waitFor([&] { return IsWindowEnabled(target) && IsWindowVisible(target); }, timeoutMs);
+}
+
+bool Installer::waitForButton(HWND target, const std::string& caption, int timeoutMs) {
+    return waitFor([&] { return IsWindowEnabled(target) && IsWindowVisible(target) && windowText(target) == caption; },
+                   timeoutMs);
 }
 
 std::string Installer::text(HWND target) const { return windowText(target); }

@@ -13,6 +13,8 @@ namespace e2e {
 
 // The folder that holds the installers made for these tests (a Windows path).
 std::string installersFolder();
+// The product trees those installers were packed from (a Windows path).
+std::string productsFolder();
 // The folder that receives the screenshots (a Windows path).
 std::string screenshotsFolder();
 // Converts a Linux path to the path Wine shows for it (drive Z:).
@@ -50,8 +52,10 @@ public:
     // A mouse click in the middle of a control: button down, then up.
     void click(HWND control);
     void typeDestination(const std::string& folder);
-    // Waits until the control is enabled (or visible), up to timeoutMs.
+    // Waits until the control is visible and enabled, up to timeoutMs.
     bool waitEnabled(HWND control, int timeoutMs = 30000);
+    // Waits until the control is visible and enabled and shows caption.
+    bool waitForButton(HWND control, const std::string& caption, int timeoutMs = 60000);
     std::string text(HWND control) const;
     // Saves the window as a 24-bit BMP under the screenshots folder.
     void screenshot(const std::string& name) const;

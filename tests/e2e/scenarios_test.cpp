@@ -18,7 +18,6 @@ const char bigKey[] = "E2E Tests Big Product 2.0";
 const char plainKey[] = "E2E Tests Plain Product 3.0";
 
 std::string installer(const char* name) { return installersFolder() + "\\" + name; }
-std::string products() { return windowsPath(std::getenv("HALV_E2E_PRODUCTS") ? std::getenv("HALV_E2E_PRODUCTS") : ""); }
 
 const char fatalText[] =
     "While attempting to install one or more files, a fatal error occured.\nSetup will now remove any installed "
@@ -59,8 +58,7 @@ protected:
 
     // Unchecks every option, presses Finish and expects a clean exit.
     void finishWithoutOptions(Installer& run) {
-        ASSERT_TRUE(run.waitEnabled(run.rightButton()));
-        ASSERT_EQ(run.text(run.rightButton()), "Next");
+        ASSERT_TRUE(run.waitForButton(run.rightButton(), "Next"));
         run.click(run.rightButton());
         for (int i = 0; i < 5; ++i)
             if (HWND box = run.optionBox(i); box && IsWindowVisible(box)) SendMessageA(box, BM_CLICK, 0, 0);
@@ -69,7 +67,7 @@ protected:
     }
 
     void expectSameTree(const std::string& product) {
-        const std::string source = products() + "\\" + product;
+        const std::string source = productsFolder() + "\\" + product;
         std::vector<std::string> installed = listTree(destination_);
         installed.erase(std::remove(installed.begin(), installed.end(), "HalvUninstaller.exe"), installed.end());
         EXPECT_EQ(installed, listTree(source));
@@ -87,16 +85,16 @@ TEST_F(Scenario, FullInstallationWithEveryOption) {
     ASSERT_TRUE(run.waitForWindow());
     EXPECT_EQ(run.text(run.leftButton()), "Exit");
     EXPECT_EQ(run.text(run.rightButton()), "I Agree");
-    run.screenshot("licence");
+    run.screenshot(shot("licence"));
     run.click(run.rightButton());
     EXPECT_EQ(run.text(run.destinationBox()), specialFolder(CSIDL_PROGRAM_FILES) + "\\E2E Full Product\\");
     EXPECT_EQ(run.text(run.leftButton()), "Back");
-    run.screenshot("destination");
+    run.screenshot(shot("destination"));
     run.typeDestination(dest());
     run.click(run.rightButton());
-    run.screenshot("installing");
-    ASSERT_TRUE(run.waitEnabled(run.rightButton()));
-    run.screenshot("complete");
+    run.screenshot(shot("installing"));
+    ASSERT_TRUE(run.waitForButton(run.rightButton(), "Next"));
+    run.screenshot(shot("complete"));
     run.click(run.rightButton());
     EXPECT_EQ(run.text(run.rightButton()), "Finish");
     for (int i = 0; i < 5; ++i) {
@@ -104,15 +102,16 @@ TEST_F(Scenario, FullInstallationWithEveryOption) {
         ASSERT_TRUE(box && IsWindowVisible(box)) << i;
         EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), BST_CHECKED) << i;
     }
-    run.screenshot("options");
+    run.screenshot(shot("options"));
     run.click(run.rightButton());
     EXPECT_EQ(run.waitForExit(), 0);
 
     // "Run program" and "View help file" start batch files that leave a mark.
     for (const char* mark : {"bin\\ran.txt", "docs\\helped.txt"}) {
-        for (int i = 0; i < 100 && !fileExists(dest() + mark); ++i) pause(100);
+        for (int i = 0; i < 100 && readFile(dest() + mark).empty(); ++i) pause(100);
         EXPECT_TRUE(fileExists(dest() + mark)) << mark;
-        DeleteFileA((dest() + mark).c_str());
+        // The batch file may still hold its mark open for a moment.
+        for (int i = 0; i < 50 && !DeleteFileA((dest() + mark).c_str()); ++i) pause(100);
     }
     expectSameTree("full");
     EXPECT_TRUE(fileExists(dest() + "HalvUninstaller.exe"));
@@ -123,14 +122,14 @@ TEST_F(Scenario, FullInstallationWithEveryOption) {
     EXPECT_EQ(uninstallText(fullKey, "Publisher"), "E2E Tests");
     EXPECT_EQ(uninstallText(fullKey, "Version"), "1.0");
     EXPECT_EQ(uninstallText(fullKey, "DisplayVersion"), "1.0");
-    EXPECT_EQ(uninstallText(fullKey, "InstallLocation"), dest());
+    EXPECT_EQ(uninstallText(fullKey, "InstallLocation"), destination_);
     EXPECT_EQ(uninstallNumber(fullKey, "NoModify"), 1u);
     EXPECT_EQ(uninstallNumber(fullKey, "NoRepair"), 1u);
 
     std::string target, folder;
     ASSERT_TRUE(readShortcut(specialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Full Tool.lnk", &target, &folder));
     EXPECT_EQ(target, dest() + "bin\\tool.bat");
-    EXPECT_EQ(folder, dest() + "bin");
+    EXPECT_EQ(folder, dest() + "bin\\");
     const std::string group = specialFolder(CSIDL_COMMON_PROGRAMS) + "\\E2E Full Product";
     ASSERT_TRUE(readShortcut(group + "\\Readme.lnk", &target, &folder));
     EXPECT_EQ(target, dest() + "readme.txt");
@@ -193,8 +192,9 @@ TEST_F(Scenario, InsufficientSpaceNamesTheProduct) {
     if (!GetDiskFreeSpaceExA("S:\\", &available, &total, &free) || total.QuadPart > (4u << 20))
         GTEST_SKIP() << "no small drive S: on this machine";
     destination_ = "S:\\space";
+    removeTree(destination_);
     Installer run(installer("big.exe"));
-    startInstalling(run);
+    startInstalling(run, false);
     Dialog box = run.waitForMessageBox();
     EXPECT_EQ(box.text,
               "There is insufficient space to install Big Product on the selected drive.\nPlease free up some space on "
@@ -228,11 +228,11 @@ TEST_F(Scenario, DestinationThatCannotBeCreated) {
 
 TEST_F(Scenario, CancelDuringExtractionAnsweredNoCompletes) {
     Installer run(installer("big.exe"));
-    startInstalling(run);
+    startInstalling(run, false);
     run.click(run.leftButton());
     Dialog box = run.waitForMessageBox();
     EXPECT_EQ(box.text, "Are you sure you want to cancel setup?");
-    run.screenshot("question");
+    run.screenshot(shot("question"));
     run.answer(box, IDNO);
     finishWithoutOptions(run);
     expectSameTree("big");
@@ -244,13 +244,13 @@ TEST_F(Scenario, CancelDuringExtractionAnsweredYesRemovesEverything) {
     HANDLE mine = CreateFileA((destination_ + "\\mine.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     CloseHandle(mine);
     Installer run(installer("big.exe"));
-    startInstalling(run);
+    startInstalling(run, false);
     run.answer(run.waitForMessageBox(), IDYES);  // install into the existing folder
     run.click(run.leftButton());
     run.answer(run.waitForMessageBox(), IDYES);  // cancel
     Dialog done = run.waitForMessageBox();
     EXPECT_EQ(run.text(run.control("Static", 196, 169)), "Removing Setup Files...");
-    run.screenshot("removed");
+    run.screenshot(shot("removed"));
     EXPECT_EQ(done.text, removedText);
     run.answer(done, IDOK);
     EXPECT_EQ(run.waitForExit(), 0);
@@ -261,7 +261,7 @@ TEST_F(Scenario, CancelDuringExtractionAnsweredYesRemovesEverything) {
 TEST_F(Scenario, CancelOnCompletionStepRemovesTheInstallation) {
     Installer run(installer("plain.exe"));
     startInstalling(run, false);
-    ASSERT_TRUE(run.waitEnabled(run.rightButton()));
+    ASSERT_TRUE(run.waitForButton(run.rightButton(), "Next"));
     EXPECT_EQ(run.text(run.leftButton()), "Cancel");
     run.click(run.leftButton());
     run.answer(run.waitForMessageBox(), IDYES);
@@ -275,7 +275,7 @@ TEST_F(Scenario, CancelOnCompletionStepRemovesTheInstallation) {
 
 TEST_F(Scenario, CloseCommandDuringExtractionAsksFirst) {
     Installer run(installer("big.exe"));
-    startInstalling(run);
+    startInstalling(run, false);
     PostMessageA(run.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
     Dialog box = run.waitForMessageBox();
     EXPECT_EQ(box.text, "Are you sure you want to cancel setup?");
@@ -290,9 +290,11 @@ TEST_F(Scenario, CloseCommandDuringExtractionAsksFirst) {
 
 TEST_F(Scenario, FileThatCannotBeWrittenRollsBack) {
     CreateDirectoryA(destination_.c_str(), nullptr);
+    // Held open without sharing, as another program would: even an
+    // administrator cannot replace it while it is open.
     const std::string locked = destination_ + "\\readme.txt";
-    HANDLE file = CreateFileA(locked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_READONLY, nullptr);
-    CloseHandle(file);
+    HANDLE file = CreateFileA(locked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
     Installer run(installer("plain.exe"));
     startInstalling(run, false);
     run.answer(run.waitForMessageBox(), IDYES);
@@ -303,6 +305,7 @@ TEST_F(Scenario, FileThatCannotBeWrittenRollsBack) {
     EXPECT_EQ(done.text, removedText);
     run.answer(done, IDOK);
     EXPECT_EQ(run.waitForExit(), 0);
+    CloseHandle(file);
     EXPECT_EQ(listTree(destination_), std::vector<std::string>{"readme.txt"});
     EXPECT_FALSE(uninstallKeyExists(plainKey));
 }
