@@ -155,7 +155,8 @@ void removeGroup(Removal* removal) {
     if (!composePath(root, removal->places->commonPrograms, nullptr, list->groupName, "\\")) root[0] = '\0';
     for (uint32_t i = 0; i < list->groupFolderCount; ++i) {
         const UninstallGroupFolder* group = &list->groupFolders[i];
-        int haveFolder = root[0] && composePath(folder, root, group->folder, nullptr, nullptr) && ensureBackslash(folder);
+        int haveFolder =
+            root[0] && composePath(folder, root, group->folder, nullptr, nullptr) && ensureBackslash(folder);
         for (uint32_t j = 0; j < group->itemCount; ++j) {
             if (haveFolder && composePath(path, folder, nullptr, group->items[j], ".lnk"))
                 removeShortcut(removal, path);

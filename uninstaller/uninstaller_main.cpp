@@ -126,7 +126,7 @@ int reportOutcome(const UninstallList* list, const RemovalReport* report) {
     if (report->filesLeft == 0 && report->shortcutsLeft == 0 && report->keyRemoved) {
         _snprintf(text, sizeof text, "%s was removed from your computer.", list->productName);
         text[sizeof text - 1] = '\0';
-        MessageBoxA(nullptr, text, kCaption, MB_OK | MB_ICONINFORMATION);
+        MessageBoxA(nullptr, text, kCaption, MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
         return kRemoved;
     }
     char more[64] = "";
@@ -140,7 +140,7 @@ int reportOutcome(const UninstallList* list, const RemovalReport* report) {
               : report->keyRemoved ? ""
                                    : "Its entry in the list of installed programs could not be removed.");
     text[sizeof text - 1] = '\0';
-    MessageBoxA(nullptr, text, kCaption, MB_OK | MB_ICONWARNING);
+    MessageBoxA(nullptr, text, kCaption, MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
     return kSomethingStayed;
 }
 
@@ -163,7 +163,8 @@ int askToRemove(const char* productName) {
     char question[removalPathLimit + 64];
     _snprintf(question, sizeof question, "Remove %s and all of its components?", productName);
     question[sizeof question - 1] = '\0';
-    return MessageBoxA(nullptr, question, kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+    return MessageBoxA(nullptr, question, kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SETFOREGROUND) ==
+           IDYES;
 }
 
 int uninstall(HINSTANCE instance, const char* ownPath) {

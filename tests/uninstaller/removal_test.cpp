@@ -274,7 +274,8 @@ TEST_F(Removal, OverlongPathsArePassedOverAndTheReportStaysBounded) {
     EXPECT_EQ(report_.filesLeft, 40u);
     EXPECT_GT(report_.leftNotShown, 0u);
     EXPECT_LT(strlen(report_.left), sizeof report_.left);
-    EXPECT_EQ(report_.filesLeft, report_.leftNotShown + (uint32_t)std::count(report_.left, report_.left + strlen(report_.left), '\n'));
+    EXPECT_EQ(report_.filesLeft,
+              report_.leftNotShown + (uint32_t)std::count(report_.left, report_.left + strlen(report_.left), '\n'));
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.back(), 0u);
     EXPECT_TRUE(keyExists());

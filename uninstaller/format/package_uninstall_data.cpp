@@ -7,7 +7,8 @@ UninstallData uninstallDataFor(const PackageHeaderFields& header, const std::vec
     data.keyName = header.publisher + " " + header.productName + " " + header.productVersion;
     data.directories = header.directories;
     data.files = files;
-    for (const ShortcutEntry& shortcut : trailing.shortcuts) data.shortcuts.push_back({shortcut.location, shortcut.name});
+    for (const ShortcutEntry& shortcut : trailing.shortcuts)
+        data.shortcuts.push_back({shortcut.location, shortcut.name});
     data.groupName = trailing.programGroupName;
     for (const GroupFolderEntry& folder : trailing.groupFolders) {
         UninstallGroupFolderEntry entry;

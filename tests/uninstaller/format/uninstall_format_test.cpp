@@ -151,7 +151,8 @@ TEST(UninstallList, UnsafeNamesAndFoldersAreRefusedByTheReader) {
 }
 
 TEST(UninstallList, FolderRules) {
-    for (const char* folder : {"\\", "\\a", "\\a\\", "\\a b\\c.d\\", "\\...a\\"}) EXPECT_EQ(isUninstallFolder(folder), 1) << folder;
+    for (const char* folder : {"\\", "\\a", "\\a\\", "\\a b\\c.d\\", "\\...a\\"})
+        EXPECT_EQ(isUninstallFolder(folder), 1) << folder;
     for (const char* folder : {"", "a", "\\\\", "\\a\\\\", "\\.\\", "\\a\\..", "/a", "\\a:\\"})
         EXPECT_EQ(isUninstallFolder(folder), 0) << folder;
     EXPECT_EQ(isUninstallFolder(nullptr), 0);
