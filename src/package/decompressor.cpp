@@ -171,7 +171,7 @@ static int locateStream(FILE* input, int32_t startOffset, int32_t compressedSize
         *streamStart = startOffset;
         *total = compressedSize;
     } else {
-        if ((int64_t)length > 0x7FFFFFFF) return 0;
+        if ((uint64_t)length > 0x7FFFFFFFull) return 0;
         *streamStart = 0;
         *total = (int32_t)length;
     }

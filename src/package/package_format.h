@@ -4,10 +4,16 @@
 // (package size, package offset, checksum). Integers are u32 little-endian;
 // strings are counted (u32 length, then the bytes, no terminator).
 //
+// Every length read from the file is checked against its buffer and against
+// the file's end before anything is copied: a package that breaks a limit is
+// refused, never read past a buffer.
+//
 // Threads: the readers keep no state; each call works on the caller's records
-// and FILE. Memory: the nodes and strings that readPayloadLists allocates
-// belong to the PayloadLists record and live until the process ends.
-// Portable: no platform headers.
+// and FILE, so any thread may call them on its own records.
+// Memory: each node that readPayloadLists allocates is one heap block holding
+// the node and copies of its strings (free the node and its strings go with
+// it); the nodes belong to the PayloadLists record and the installer keeps
+// them until the process ends. Portable: no platform headers.
 #pragma once
 
 #include <stdint.h>
@@ -102,32 +108,43 @@ struct PayloadLists {
 };
 
 // Reads a counted string into dest (capacity bytes) and terminates it; adds
-// length + 4 to *accumulator when one is given. Returns 1, or 0 when the file
-// ends early or the string does not fit (length >= capacity); dest then holds
+// length + 4 to *accumulator (when given) on success only. Returns 1, or 0
+// when an argument is missing, the file ends early or the string does not fit
+// (length >= capacity: nothing is read past the length word); dest then holds
 // an empty string and the file position is undefined.
 int readCountedString(char* dest, uint32_t capacity, FILE* file, uint32_t* accumulator);
 
-// Checks the container of the file at path and loads the whole header.
-// Returns 1, or 0 when the file cannot be opened, the trailer does not
-// describe the file (offset + size + 12 != length, without 32-bit wrap-around),
-// a string is over its limit, or the file ends inside the header.
+// Checks the container of the file at path and loads the whole header into
+// *header, which is zeroed first. Returns 1, or 0 when the file cannot be
+// opened, the trailer does not describe the file (offset + size + 12 !=
+// length, summed in 64 bits so no wrap-around passes), a header string is
+// over 259 bytes, a directory entry over 260, the licence over 16384, or the
+// header does not end inside the package. The directory count is the low 8
+// bits of its stored word. On failure the fields read so far keep their values.
 int readPackageHeader(const char* path, PackageHeader* header);
 
-// File offset of the first FileRecord.
+// File offset of the first FileRecord: the package offset plus the header's
+// three field sizes plus the 8 bytes of the two counts.
 uint32_t fileTableOffset(const PackageHeader* header);
 
 // The seed XOR every little-endian u32 word of the first coveredLength bytes
-// of the file (a final partial word is completed with zero bytes). Returns 0
-// when the file cannot be opened.
+// of the file (a final partial word is completed with zero bytes); the file is
+// read in 64 KiB blocks. Returns 0 when the file cannot be opened, the seed for
+// a coveredLength of 0. A file shorter than coveredLength gives the sum of
+// what it holds, its final partial word completed with the high bytes of the
+// word before it (zeros when there is none), as a word-by-word reading does.
 uint32_t computeFileChecksum(const char* path, uint32_t coveredLength, uint32_t seed);
 
 // Reads the fixed fields and the name of a FileRecord at the file's position,
 // leaving the file at the start of its stream. Returns 1, or 0 when the file
-// ends early or the name is 260 bytes or longer.
+// ends early or the name is 260 bytes or longer. The directory index is not
+// checked here: the caller compares it with the header's directoryCount.
 int readFileRecordHead(FILE* file, FileRecordHead* record);
 
 // Reads the shortcut list, the program group and the four closing strings
-// that follow the uninstaller record's stream. Returns 1, or 0 when the file
-// ends early, a string is over 259 bytes or memory runs out (what was read so
-// far stays in lists).
+// that follow the uninstaller record's stream, appending nodes to the lists of
+// *lists (pass a zeroed record) in package order. Returns 1, or 0 when the
+// file ends early, a string is over 259 bytes or memory runs out: the records
+// read whole so far stay in the lists (a group folder joins its list before
+// its items are read). A false count ends at the end of the file.
 int readPayloadLists(FILE* file, PayloadLists* lists);
