@@ -54,8 +54,8 @@ int runBuild(const BuildArguments& arguments, const std::string& builderFolder) 
     options.progress = progressStyleFor(stderr, arguments.quiet);
     const PackResult result = packInstaller(manifest, options);
     if (!arguments.quiet)
-        printf("Wrote %s: %u files, %s of product in %s (installer program %s)\n", options.outputPath.c_str(),
-               (unsigned)result.fileCount, byteText(result.productBytes).c_str(),
+        printf("Wrote %s: %u files, %s, packed into %s (of which the installer program is %s)\n",
+               options.outputPath.c_str(), (unsigned)result.fileCount, byteText(result.productBytes).c_str(),
                byteText(result.outputBytes).c_str(), byteText(result.programBytes).c_str());
     return 0;
 }

@@ -64,6 +64,9 @@ TEST(ProductLayout, PatternsMatchTheLastPart) {
     EXPECT_EQ(installedPaths(layout),
               (std::vector<std::string>{"\\t\\a.txt", "\\t\\b.txt", "\\t\\sub.txt\\inner.bin"}));
     EXPECT_EQ(planError(tree, "[[files]]\nsource = \"p/*.exe\"\n"), ":6: files[1].source: nothing matches \"p/*.exe\"");
+    const std::string missing = planError(tree, "[[files]]\nsource = \"p/none.txt\"\n");
+    EXPECT_TRUE(contains(missing, ":6: files[1].source: \"")) << missing;
+    EXPECT_TRUE(contains(missing, "none.txt\": no such file or folder")) << missing;
     EXPECT_EQ(planError(tree, "[[files]]\nsource = \"*/a.txt\"\n"),
               ":6: files[1].source: * and ? may stand only in the last part of the path");
 }
