@@ -31,11 +31,6 @@ int parseRequest(const char* commandLine, HANDLE* process, char* path) {
     return 1;
 }
 
-int isUninstallerPath(const char* path) {
-    const char* name = strrchr(path, '\\');
-    return name && name != path && lstrcmpiA(name + 1, UNINSTALLER_FILE_NAME) == 0;
-}
-
 int deleteWhenFree(const char* path) {
     for (int attempt = 0; attempt < kDeleteAttempts; ++attempt) {
         if (DeleteFileA(path) || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return 1;
@@ -57,6 +52,11 @@ int copyToTemporaryFolder(const char* ownPath, char* folder, char* copyPath) {
 }
 
 }  // namespace
+
+int isUninstallerPath(const char* path) {
+    const char* name = path ? strrchr(path, '\\') : nullptr;
+    return name && name != path && lstrcmpiA(name + 1, UNINSTALLER_FILE_NAME) == 0;
+}
 
 int isCleanupRequest(const char* commandLine) {
     return commandLine && strncmp(commandLine, kCleanupSwitch, strlen(kCleanupSwitch)) == 0;

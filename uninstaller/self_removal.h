@@ -14,6 +14,11 @@
 // copy could be made or started (nothing is left behind then).
 int startSelfRemoval(const char* ownPath);
 
+// 1 when path names a file called "HalvUninstaller.exe" (any letter case) in
+// some folder: the only name an installation gives its uninstaller. The
+// temporary copy has another name, so it can never be taken for one.
+int isUninstallerPath(const char* path);
+
 // 1 when commandLine (the program's arguments, without its own name) asks
 // for the clean-up run.
 int isCleanupRequest(const char* commandLine);

@@ -5,12 +5,14 @@
 //
 // Exit codes: 0 everything removed; 1 the user answered No; 2 the uninstaller
 // is damaged or unreadable (nothing changed); 3 something stayed (reported);
-// 4 another uninstaller of this product runs, or no window could be made.
+// 4 another uninstaller of this product runs, the program does not run as
+// HalvUninstaller.exe, or no window could be made.
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>
 
 #include "controls/progress_bar.h"
+#include "package/package_format.h"
 #include "uninstaller/format/uninstall_format.h"
 #include "uninstaller/removal.h"
 #include "uninstaller/self_removal.h"
@@ -199,5 +201,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     char ownPath[MAX_PATH + 1];
     DWORD length = GetModuleFileNameA(nullptr, ownPath, sizeof ownPath);
     if (length == 0 || length > removalPathLimit) return refuseDamaged(kUninstallCannotOpen);
+    // Its folder is taken for the destination: under any other name (the
+    // temporary copy, say) the list would be applied to a stranger's folder.
+    if (!isUninstallerPath(ownPath)) {
+        MessageBoxA(nullptr, "This uninstaller runs only as \"" UNINSTALLER_FILE_NAME "\" in the folder of the product "
+                    "it removes. Nothing was changed.", kCaption, MB_OK | MB_ICONERROR);
+        return kCannotRun;
+    }
     return uninstall(instance, ownPath);
 }

@@ -32,6 +32,15 @@ TEST(Cleanup, RecognisesOnlyItsOwnSwitch) {
     EXPECT_EQ(isCleanupRequest(nullptr), 0);
 }
 
+TEST(Cleanup, OnlyTheInstalledNameIsAnUninstaller) {
+    EXPECT_EQ(isUninstallerPath("C:\\Program Files\\P\\HalvUninstaller.exe"), 1);
+    EXPECT_EQ(isUninstallerPath("C:\\P\\halvuninstaller.EXE"), 1);
+    EXPECT_EQ(isUninstallerPath("C:\\Temp\\hun1A2B.tmp.exe"), 0);
+    EXPECT_EQ(isUninstallerPath("C:\\P\\HalvUninstaller.exe.bak"), 0);
+    EXPECT_EQ(isUninstallerPath("HalvUninstaller.exe"), 0);
+    EXPECT_EQ(isUninstallerPath(nullptr), 0);
+}
+
 TEST(Cleanup, DeletesTheOriginalAndItsEmptyFolderOnceItsProcessEnded) {
     const std::string folder = folderFor("whole");
     const std::string original = folder + "\\HalvUninstaller.exe";
