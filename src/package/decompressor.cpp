@@ -63,7 +63,7 @@ static inline void copy16(unsigned char* to, const unsigned char* from) { memcpy
 //    before writing, so past its own write position it yields the bytes
 //    written 256 before, not those it has just produced.
 //  - a literal is copied as a match from 256 back (long since stored, so the
-//    load never waits on a recent store) with its value put over byte 0.
+//    load never waits on a recent store) with its value stored over byte 0.
 // Both loads come before both stores; bytes stored beyond the item are
 // overwritten by the items that follow.
 static inline unsigned char* expandItem(uint64_t bits, unsigned char* out) {
@@ -79,9 +79,12 @@ static inline unsigned char* expandItem(uint64_t bits, unsigned char* out) {
     unsigned char head[16], tail[16];
     copy16(head, from);
     copy16(tail, rest);
-    head[0] = (unsigned char)((head[0] & matchMask) | (value & ~matchMask));
+    // The first byte goes in by a byte store after the copies: changing it
+    // inside head would send head through memory and stall the reload.
+    unsigned char first = (unsigned char)((from[0] & matchMask) | (value & ~matchMask));
     copy16(out, head);
     copy16(out + split, tail);
+    out[0] = first;
     return out + length;
 }
 
