@@ -134,7 +134,8 @@ void drawThemedCaption(HDC dc, const ButtonBoyState* s, int x, int y, int enable
     WCHAR wide[kThemedTextCapacity];
     // One ANSI byte never makes more than one wide character, so a cut at
     // capacity - 1 bytes always fits.
-    int bytes = (int)strnlen(s->text, kThemedTextCapacity - 1);
+    int bytes = 0;
+    while (bytes < kThemedTextCapacity - 1 && s->text[bytes]) ++bytes;
     int count = MultiByteToWideChar(CP_ACP, 0, s->text, bytes, wide, kThemedTextCapacity - 1);
     wide[count] = L'\0';
     RECT rect = {x, y, s->width, y + s->lineHeight};

@@ -138,5 +138,12 @@ LRESULT CALLBACK FocusKeyProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     FocusMember* member = findFocusMember(window);
     WNDPROC proc = member ? member->previousProc : classProcedure(className);
     if (!proc || proc == FocusKeyProc) return 0;
-    return CallWindowProcA(proc, window, message, wParam, lParam);
+    LRESULT result = CallWindowProcA(proc, window, message, wParam, lParam);
+    // A destroyed control leaves the focus order: its handle may be given to
+    // a new window later, which must not inherit the old procedure.
+    if (message == WM_NCDESTROY && member) {
+        FocusGroup* group = member->group;
+        listRemove((ListNode**)&group->firstMember, (ListNode**)&group->lastMember, &member->link);
+    }
+    return result;
 }

@@ -71,5 +71,6 @@ HWND nextFocusTarget(HWND window, int forward);
 // 1 when window and each of its ancestors are enabled, else 0.
 int isEnabledChain(HWND window);
 
-// The replacement window procedure of every enrolled control.
+// The replacement window procedure of every enrolled control. A control that
+// is destroyed leaves its group (at WM_NCDESTROY).
 LRESULT CALLBACK FocusKeyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

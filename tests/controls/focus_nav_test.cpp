@@ -160,6 +160,13 @@ TEST_F(FocusTest, MessagesStillReachTheControlsAfterTeardown) {
     EXPECT_EQ(addFocusGroup(0), 1) << "a group key is free again";
 }
 
+TEST_F(FocusTest, DestroyedControlLeavesTheOrder) {
+    DestroyWindow(edit);
+    EXPECT_EQ(findFocusMember(edit), nullptr);
+    EXPECT_EQ(nextFocusTarget(right, 1), browse);
+    EXPECT_EQ(nextFocusTarget(browse, 0), right);
+}
+
 TEST_F(FocusTest, ButtonStillTellsItsParentAboutTab) {
     parentMessages.clear();
     SetFocus(right);
