@@ -109,15 +109,15 @@ int createProgressWindow(HINSTANCE instance, Job* job) {
 int runRemoval(HINSTANCE instance, Job* job) {
     if (!createProgressWindow(instance, job)) return 0;
     HANDLE worker = CreateThread(nullptr, 0, removalWorker, job, 0, nullptr);
-    if (!worker) {
-        DestroyWindow(job->window);
-        return 0;
-    }
+    // Without a worker the loop below only takes the quit message away, which
+    // would otherwise close the next message box at once.
+    if (!worker) DestroyWindow(job->window);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    if (!worker) return 0;
     WaitForSingleObject(worker, INFINITE);
     CloseHandle(worker);
     return 1;
