@@ -222,16 +222,16 @@ int expandStream(FILE* input, int32_t startOffset, int32_t compressedSize,
     if (!locateStream(input, startOffset, compressedSize, &streamStart, &total)) return 0;
     memset(outputBuffer, 0, kRingSize);
     Expansion e = {outputStart, outputStart, outputStart, (uint32_t)uncompressedSize, 0, 0};
-    int32_t consumed = 0;
-    int32_t read = 0;
+    int32_t consumed = 0;   // what progress is told: the whole stream once finished
+    int32_t bytesRead = 0;
     for (;;) {
         if (progress && !progress(consumed, total)) return 0;
         if (e.finished || consumed == total)
-            return finishExpansion(&e, input, output, streamStart + total, read == total);
+            return finishExpansion(&e, input, output, streamStart + total, bytesRead == total);
         uint32_t got, limitBits, validBits;
-        if (!readBlock(input, read, total, &got, &limitBits, &validBits)) return 0;
-        read += (int32_t)got;
-        consumed = read;
+        if (!readBlock(input, bytesRead, total, &got, &limitBits, &validBits)) return 0;
+        bytesRead += (int32_t)got;
+        consumed = bytesRead;
         aimStop(&e);
         if (!decodeWindow(&e, limitBits, validBits) || !writePieces(&e, output)) return 0;
         if (e.finished) consumed = total;

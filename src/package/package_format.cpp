@@ -2,15 +2,7 @@
 
 #include <string.h>
 
-// Every integer of the package is a little-endian u32; assembling it from
-// bytes keeps the reader correct on any host byte order.
-static int readU32(FILE* file, uint32_t* value) {
-    unsigned char bytes[4];
-    if (fread(bytes, 1, 4, file) != 4) return 0;
-    *value = (uint32_t)bytes[0] | (uint32_t)bytes[1] << 8 | (uint32_t)bytes[2] << 16 |
-             (uint32_t)bytes[3] << 24;
-    return 1;
-}
+#include "package/package_io.h"
 
 // Reads the length bytes of a string whose length is already known.
 static int readStringBody(char* dest, uint32_t capacity, uint32_t length, FILE* file) {

@@ -1,6 +1,7 @@
 #include <string.h>
 
 #include "package/package_format.h"
+#include "package/package_io.h"
 
 // A node and copies of its strings share one heap block, so a record read
 // halfway leaves nothing behind and freeing the node frees its strings.
@@ -19,14 +20,6 @@ static void* newNode(uint32_t nodeSize, const char* const* texts, char** copies,
         cursor += length;
     }
     return block;
-}
-
-static int readCount(FILE* file, uint32_t* count) {
-    unsigned char bytes[4];
-    if (fread(bytes, 1, 4, file) != 4) return 0;
-    *count = (uint32_t)bytes[0] | (uint32_t)bytes[1] << 8 | (uint32_t)bytes[2] << 16 |
-             (uint32_t)bytes[3] << 24;
-    return 1;
 }
 
 static int readShortcut(FILE* file, PayloadLists* lists) {
@@ -64,7 +57,7 @@ static int readGroupItem(FILE* file, GroupFolderRecord* folder) {
 static int readGroupFolder(FILE* file, PayloadLists* lists) {
     char folderText[kPathCapacity];
     uint32_t itemCount;
-    if (!readCountedString(folderText, kPathCapacity, file, nullptr) || !readCount(file, &itemCount))
+    if (!readCountedString(folderText, kPathCapacity, file, nullptr) || !readU32(file, &itemCount))
         return 0;
     const char* texts[] = {folderText};
     char* copies[1];
@@ -83,11 +76,11 @@ static int readGroupFolder(FILE* file, PayloadLists* lists) {
 int readPayloadLists(FILE* file, PayloadLists* lists) {
     if (!file || !lists) return 0;
     uint32_t shortcutCount, folderCount;
-    if (!readCount(file, &shortcutCount)) return 0;
+    if (!readU32(file, &shortcutCount)) return 0;
     for (uint32_t i = 0; i < shortcutCount; ++i)
         if (!readShortcut(file, lists)) return 0;
     if (!readCountedString(lists->programGroupName, kPathCapacity, file, nullptr) ||
-        !readCount(file, &folderCount))
+        !readU32(file, &folderCount))
         return 0;
     for (uint32_t i = 0; i < folderCount; ++i)
         if (!readGroupFolder(file, lists)) return 0;
