@@ -13,14 +13,21 @@ function(halv_plain_library name)
   add_library(${name} STATIC ${ARGN})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_compile_options(${name} PRIVATE
-    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
+    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti> ${HALV_SMALL_CODE_FLAGS})
 endfunction()
+
+# Without exceptions no unwind tables are needed; with one section per
+# function the linker drops whatever the program does not call. (Only for the
+# shipped 32-bit build: 64-bit Windows code keeps its unwind data.)
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(HALV_SMALL_CODE_FLAGS -fno-asynchronous-unwind-tables -ffunction-sections)
+endif()
 
 # A program we ship for Windows: GUI subsystem, small, stripped in Release.
 function(halv_windows_program name)
   add_executable(${name} WIN32 ${ARGN})
   target_compile_options(${name} PRIVATE
-    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
-  target_link_options(${name} PRIVATE $<$<CONFIG:Release>:-s>)
+    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti> ${HALV_SMALL_CODE_FLAGS})
+  target_link_options(${name} PRIVATE -Wl,--gc-sections $<$<CONFIG:Release>:-s>)
   set_property(GLOBAL APPEND PROPERTY HALV_SHIPPED_PROGRAMS ${name})
 endfunction()

@@ -50,7 +50,7 @@ void buildControls(HWND window) {
     addFocusGroup(0);
     for (int id : focusOrder) enrolFocus(control(id));
 
-    static const PixelColor barColours[4] = {MakeColor(0, 0, 255), MakeColor(128, 128, 255),
+    const PixelColor barColours[4] = {MakeColor(0, 0, 255), MakeColor(128, 128, 255),
                                              MakeColor(0, 0, 0), MakeColor(255, 255, 255)};
     HWND bar = control(idProgress);
     SendMessageA(bar, PBB_SETBORDER, 1, 0);
