@@ -3,11 +3,12 @@
 #include <stdio.h>
 
 #include <memory>
+#include <stdexcept>
 
 #include "halvbuild/build_error.h"
+#include "uninstaller/format/package_uninstall_data.h"
 
 std::vector<uint8_t> makeUninstallerBytes(const std::string& uninstallerPath, const ProductLayout& layout) {
-    (void)layout;
     std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(uninstallerPath.c_str(), "rb"), fclose);
     if (!file) throw BuildError(uninstallerPath + ": cannot open the uninstaller");
     std::vector<uint8_t> bytes;
@@ -15,5 +16,12 @@ std::vector<uint8_t> makeUninstallerBytes(const std::string& uninstallerPath, co
     for (size_t got; (got = fread(block, 1, sizeof block, file.get())) > 0;) bytes.insert(bytes.end(), block, block + got);
     if (ferror(file.get())) throw BuildError(uninstallerPath + ": cannot read the uninstaller");
     if (bytes.empty()) throw BuildError(uninstallerPath + ": the uninstaller is empty");
-    return bytes;
+    // The uninstaller carries the list of what this installation puts where.
+    std::vector<UninstallFileEntry> files;
+    for (const PlannedFile& planned : layout.files) files.push_back({planned.directoryIndex, planned.name});
+    try {
+        return buildUninstaller(bytes, uninstallDataFor(layout.header, files, layout.trailing));
+    } catch (const std::invalid_argument& problem) {
+        throw BuildError(uninstallerPath + ": " + problem.what());
+    }
 }

@@ -1,11 +1,7 @@
-// The bytes that the uninstaller record carries.
-//
-// Today that is the uninstaller program as it was built. The record is the
-// one place where an installation can leave itself a description of what it
-// put where (files with their directories, directories, shortcuts, program
-// group, uninstall key), so this function receives the whole layout: when
-// the uninstaller learns to read such a list, it is appended here and
-// nothing else in halvbuild changes.
+// The bytes that the uninstaller record carries: the uninstaller program as it
+// was built, followed by the list of what this installation puts where (files
+// with their directories, directories, shortcuts, program group, uninstall
+// key) with its own trailer and checksum (uninstaller/format).
 //
 // Threads: any thread. Memory: the caller owns the returned bytes.
 #pragma once
@@ -19,5 +15,5 @@
 
 // The uninstaller record's content for layout, built from the program at
 // uninstallerPath. Throws BuildError when the program cannot be read or is
-// empty.
+// empty, or the list cannot be made from layout.
 std::vector<uint8_t> makeUninstallerBytes(const std::string& uninstallerPath, const ProductLayout& layout);

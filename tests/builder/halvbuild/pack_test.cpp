@@ -8,6 +8,7 @@
 #include "package/decompressor.h"
 #include "package/package_format.h"
 #include "test_tree.h"
+#include "uninstaller/format/uninstall_format.h"
 
 namespace {
 
@@ -29,6 +30,21 @@ std::string pack(const TestTree& tree, const std::string& rest, unsigned threads
 using FilePtr = std::unique_ptr<FILE, int (*)(FILE*)>;
 
 // The content of the record at the file's position, expanded.
+// The uninstaller record holds the program followed by its list of what the
+// installation puts where; returns the list, read back as the uninstaller does.
+struct ParsedUninstaller {
+    UninstallList list{};
+    ~ParsedUninstaller() { freeUninstallList(&list); }
+};
+
+void expectUninstaller(const TestTree& tree, const std::string& content, ParsedUninstaller* parsed) {
+    ASSERT_GT(content.size(), kUninstaller.size());
+    EXPECT_EQ(content.substr(0, kUninstaller.size()), kUninstaller);
+    const std::string copy = tree.write("read-back/HalvUninstaller.exe", content);
+    UninstallProblem problem = kUninstallNoProblem;
+    ASSERT_EQ(readUninstallFile(copy.c_str(), &parsed->list, &problem), 1) << problem;
+}
+
 std::string expandRecord(FILE* file, FileRecordHead* record) {
     EXPECT_EQ(readFileRecordHead(file, record), 1);
     if (record->compressedSize == 0) return std::string();
@@ -104,7 +120,6 @@ text = "All done."
     EXPECT_STREQ(header->directories[2], "\\docs\\guide\\");
     EXPECT_STREQ(header->licenceText, "Terms\r\nMore terms\r\n");
     EXPECT_EQ(header->fileCount, 3u);
-    EXPECT_EQ(header->requiredSpace, 5000u + 70000u + kUninstaller.size());
 
     FilePtr file(fopen(path.c_str(), "rb"), fclose);
     ASSERT_EQ(fseek(file.get(), (long)fileTableOffset(header.get()), SEEK_SET), 0);
@@ -112,7 +127,6 @@ text = "All done."
         {0, "app.exe", sampleBytes(5000, 1)},
         {1, "empty.txt", ""},
         {2, "start.txt", sampleBytes(70000, 2)},
-        {0, "HalvUninstaller.exe", kUninstaller},
     };
     for (const auto& want : expected) {
         FileRecordHead record;
@@ -121,6 +135,25 @@ text = "All done."
         EXPECT_STREQ(record.name, want.name);
         EXPECT_EQ(record.uncompressedSize, want.content.size());
     }
+    FileRecordHead uninstaller;
+    const std::string uninstallerContent = expandRecord(file.get(), &uninstaller);
+    EXPECT_STREQ(uninstaller.name, "HalvUninstaller.exe");
+    EXPECT_EQ(uninstaller.directoryIndex, 0u);
+    EXPECT_EQ(header->requiredSpace, 5000u + 70000u + uninstallerContent.size());
+    ParsedUninstaller parsed;
+    expectUninstaller(tree, uninstallerContent, &parsed);
+    EXPECT_STREQ(parsed.list.productName, "Testing");
+    EXPECT_STREQ(parsed.list.keyName, "Tester Testing 2.1");
+    ASSERT_EQ(parsed.list.directoryCount, 3u);
+    EXPECT_STREQ(parsed.list.directories[2], "\\docs\\guide\\");
+    ASSERT_EQ(parsed.list.fileCount, 3u);
+    EXPECT_EQ(parsed.list.files[2].directoryIndex, 2u);
+    EXPECT_STREQ(parsed.list.files[2].name, "start.txt");
+    ASSERT_EQ(parsed.list.shortcutCount, 1u);
+    EXPECT_STREQ(parsed.list.shortcuts[0].name, "Testing");
+    EXPECT_STREQ(parsed.list.groupName, "Tester Testing");
+    ASSERT_EQ(parsed.list.groupFolderCount, 2u);
+    EXPECT_STREQ(parsed.list.groupFolders[1].items[0], "Start");
     ListsOwner owner;
     PayloadLists& lists = owner.lists;
     ASSERT_EQ(readPayloadLists(file.get(), &lists), 1);
@@ -153,12 +186,15 @@ TEST(Pack, ProductWithNoFiles) {
     EXPECT_EQ(header->fileCount, 0u);
     EXPECT_EQ(header->directoryCount, 1u);
     EXPECT_EQ(header->licenceText[0], '\0');
-    EXPECT_EQ(header->requiredSpace, kUninstaller.size());
     FilePtr file(fopen(path.c_str(), "rb"), fclose);
     fseek(file.get(), (long)fileTableOffset(header.get()), SEEK_SET);
     FileRecordHead record;
-    EXPECT_EQ(expandRecord(file.get(), &record), kUninstaller);
+    const std::string uninstallerContent = expandRecord(file.get(), &record);
     EXPECT_STREQ(record.name, "HalvUninstaller.exe");
+    EXPECT_EQ(header->requiredSpace, uninstallerContent.size());
+    ParsedUninstaller parsed;
+    expectUninstaller(tree, uninstallerContent, &parsed);
+    EXPECT_EQ(parsed.list.fileCount, 0u);
     FILE* devNull = fopen(tree.path("listing.txt").c_str(), "w");
     EXPECT_EQ(inspectInstaller(path, "", devNull).fileCount, 0u);
     fclose(devNull);
