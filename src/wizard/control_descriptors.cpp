@@ -11,7 +11,7 @@ const char button[] = "ButtonBoy_Wnd";
 }  // namespace
 
 // Ids and fonts are filled in when the rows are registered (main window creation).
-const ControlDescriptor controlDescriptors[controlCount] = {
+const ControlDescriptor controlDescriptors[CONTROL_COUNT] = {
     {1, 0, 0, plain, "STATIC", nullptr, 196, 6, 288, 13, nullptr},
     {1, 0, 0, plain, "STATIC", "License Agreement:", 196, 21, 288, 13, nullptr},
     {1, 0, WS_EX_CLIENTEDGE, licenceStyle, "EDIT", nullptr, 196, 38, 288, 170, nullptr},

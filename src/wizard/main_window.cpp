@@ -21,8 +21,8 @@
 namespace {
 
 const LPARAM smallIconSize = 0x00100010;
-const int focusOrder[] = {idLeftButton, idRightButton, idLicenceText, idDestination, idBrowse, idRefresh,
-                          idCreateShortcuts, idCreateGroup, idViewHelp, idRunProgram, idVisitWebsite, idHyperlink};
+const int focusOrder[] = {CONTROL_LEFT_BUTTON, CONTROL_RIGHT_BUTTON, CONTROL_LICENCE_TEXT, CONTROL_DESTINATION_TEXT, CONTROL_BROWSE, CONTROL_REFRESH,
+                          CONTROL_OPTION_SHORTCUTS, CONTROL_OPTION_GROUP, CONTROL_OPTION_HELP, CONTROL_OPTION_RUN, CONTROL_OPTION_WEBSITE, CONTROL_HYPERLINK};
 
 HWND control(int id) { return getControlWindow(id); }
 
@@ -36,7 +36,7 @@ void setButtonIcon(int id, int slot) {
 int say(const char* text, UINT flags) { return MessageBoxA(installWindows.mainWindow, text, HALV_SYSTEM_NAME, flags); }
 
 void buildControls(HWND window) {
-    for (int id = 0; id < controlCount; ++id) {
+    for (int id = 0; id < CONTROL_COUNT; ++id) {
         ControlDescriptor row = controlDescriptors[id];
         row.id = id;
         row.font = wizard.normalFont;
@@ -44,24 +44,24 @@ void buildControls(HWND window) {
     }
     for (int group = 0; group <= 6; ++group) createGroupWindows(group, window);
     showGroup(0);
-    SendMessageA(control(idDestination), EM_LIMITTEXT, 259, 0);
-    setButtonIcon(idBrowse, 5);
-    setButtonIcon(idRefresh, 6);
+    SendMessageA(control(CONTROL_DESTINATION_TEXT), EM_LIMITTEXT, 259, 0);
+    setButtonIcon(CONTROL_BROWSE, 5);
+    setButtonIcon(CONTROL_REFRESH, 6);
     addFocusGroup(0);
     for (int id : focusOrder) enrolFocus(control(id));
 
     const PixelColor barColours[4] = {MakeColor(0, 0, 255), MakeColor(128, 128, 255),
                                              MakeColor(0, 0, 0), MakeColor(255, 255, 255)};
-    HWND bar = control(idProgress);
+    HWND bar = control(CONTROL_PROGRESS);
     SendMessageA(bar, PBB_SETBORDER, 1, 0);
     SendMessageA(bar, PBB_SETRANGE, 0, 100);
     SendMessageA(bar, PBB_SETPOS, 0, 0);
     SendMessageA(bar, PBB_SETCOLORS, 0, (LPARAM)barColours);
-    SendMessageA(control(idHeading), WM_SETFONT, (WPARAM)wizard.boldFont, TRUE);
-    SendMessageA(control(idHyperlink), WM_SETFONT, (WPARAM)wizard.boldFont, TRUE);
-    setButtonIcon(idLeftButton, 9);
-    setButtonIcon(idRightButton, 8);
-    SendMessageA(control(idHyperlink), HLM_SETLINK, (WPARAM)HALV_SYSTEM_NAME, (LPARAM)HALV_MAKER_URL);
+    SendMessageA(control(CONTROL_LICENCE_HEADING), WM_SETFONT, (WPARAM)wizard.boldFont, TRUE);
+    SendMessageA(control(CONTROL_HYPERLINK), WM_SETFONT, (WPARAM)wizard.boldFont, TRUE);
+    setButtonIcon(CONTROL_LEFT_BUTTON, 9);
+    setButtonIcon(CONTROL_RIGHT_BUTTON, 8);
+    SendMessageA(control(CONTROL_HYPERLINK), HLM_SETLINK, (WPARAM)HALV_SYSTEM_NAME, (LPARAM)HALV_MAKER_URL);
 }
 
 LRESULT onCreate(HWND window) {
@@ -79,11 +79,11 @@ LRESULT onCreate(HWND window) {
     }
     char* licence = nullptr;
     getLicenceText(&licence);
-    SendMessageA(control(idLicenceText), WM_SETTEXT, 0, (LPARAM)(licence ? licence : ""));
+    SendMessageA(control(CONTROL_LICENCE_TEXT), WM_SETTEXT, 0, (LPARAM)(licence ? licence : ""));
     installState.hasLicence = licence != nullptr;
     if (!licence) nextStep();
     showCurrentStep();
-    setText(idHeading, installState.header.productName);
+    setText(CONTROL_LICENCE_HEADING, installState.header.productName);
     SetWindowTextA(window, installState.header.installerTitle);
     return 0;
 }
@@ -109,8 +109,8 @@ void cancelSequence(HWND window) {
         unlockState();
         return;
     }
-    EnableWindow(control(idLeftButton), FALSE);
-    EnableWindow(control(idRightButton), FALSE);
+    EnableWindow(control(CONTROL_LEFT_BUTTON), FALSE);
+    EnableWindow(control(CONTROL_RIGHT_BUTTON), FALSE);
     requestStop();
     if (running) {
         resumeWorker();
@@ -121,25 +121,25 @@ void cancelSequence(HWND window) {
 }
 
 void onCommand(HWND window, HWND sender) {
-    if (sender == control(idLeftButton)) {
+    if (sender == control(CONTROL_LEFT_BUTTON)) {
         int step = installState.currentStep;
         if (step == 0 || (step == 1 && !installState.hasLicence)) {
             DestroyWindow(window);
         } else if (step == 1) {
             previousStep();
             showCurrentStep();
-            SetFocus(control(idRightButton));
+            SetFocus(control(CONTROL_RIGHT_BUTTON));
             InvalidateRect(window, nullptr, TRUE);
         } else {
             cancelSequence(window);
         }
-    } else if (sender == control(idRightButton)) {
+    } else if (sender == control(CONTROL_RIGHT_BUTTON)) {
         nextStep();
         showCurrentStep();
         InvalidateRect(window, nullptr, TRUE);
-    } else if (sender == control(idBrowse)) {
+    } else if (sender == control(CONTROL_BROWSE)) {
         browseForDestination();
-    } else if (sender == control(idRefresh)) {
+    } else if (sender == control(CONTROL_REFRESH)) {
         checkFreeSpace();
     }
 }
@@ -173,10 +173,10 @@ void onFailed(HWND window, WPARAM showMessage) {
             "Setup will now remove any installed files and exit.",
             MB_ICONERROR);
     installState.currentStep = 3;
-    setText(idStatusUpper, "");
-    setText(idStatusLower, "");
-    setText(idPressNext, "");
-    setText(idInstalling, "Removing Setup Files...");
+    setText(CONTROL_STATUS_UPPER, "");
+    setText(CONTROL_STATUS_LOWER, "");
+    setText(CONTROL_PRESS_NEXT, "");
+    setText(CONTROL_INSTALLING, "Removing Setup Files...");
     hideGroup(3);
     showGroup(2);
     showGroup(4);
@@ -280,7 +280,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     switch (message) {
         case WM_CREATE: return onCreate(window);
         case WM_WINDOWPOSCHANGING: return onWindowPosChanging((WINDOWPOS*)lParam);
-        case WM_ACTIVATE: SetFocus(control(idLeftButton)); break;
+        case WM_ACTIVATE: SetFocus(control(CONTROL_LEFT_BUTTON)); break;
         case WM_DESTROY:
             removeFocusGroups();
             PostQuitMessage(0);

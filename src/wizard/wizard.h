@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include "wizard/control_table.h"
+
 // The maker's web address: the hyperlink's target and part of the integrity
 // message.
 #define HALV_MAKER_URL "https://www.halvorsine.org/"
@@ -19,35 +21,6 @@ enum WizardGeometry {
     clientWidth = 490,
     clientHeight = 297,
     smallIconCount = 11,
-};
-
-// Control ids of the control table that the wizard addresses by name.
-enum WizardControl {
-    idHeading = 0,
-    idLicenceText = 2,
-    idDestinationLabel = 3,
-    idDestination = 4,
-    idBrowse = 5,
-    idRequiredSpace = 7,
-    idFreeSpace = 9,
-    idRefresh = 10,
-    idStatusUpper = 11,
-    idStatusLower = 12,
-    idProgress = 13,
-    idVerdict = 14,
-    idInstalling = 15,
-    idComplete = 16,
-    idPressNext = 17,
-    idCreateShortcuts = 18,
-    idCreateGroup = 19,
-    idViewHelp = 20,
-    idRunProgram = 21,
-    idVisitWebsite = 22,
-    idFinishText = 23,
-    idHyperlink = 24,
-    idLeftButton = 25,
-    idRightButton = 26,
-    controlCount = 27,
 };
 
 // The fonts, pictures and window size of the installer state (the instance
@@ -70,7 +43,7 @@ extern WizardResources wizard;
 
 // The 27 rows from which the wizard's controls are registered, in id order;
 // each row's id and font are set when it is registered.
-extern const struct ControlDescriptor controlDescriptors[controlCount];
+extern const ControlDescriptor controlDescriptors[CONTROL_COUNT];
 
 int InstallerMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand);
 int registerMainWindowClass(HINSTANCE instance, WNDPROC windowProc, const char* className,

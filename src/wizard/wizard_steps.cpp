@@ -40,10 +40,10 @@ int showLicenceStep() {
     showGroup(1);
     hideGroup(2);
     hideGroup(3);
-    setText(idLeftButton, "Exit");
-    setText(idRightButton, "I Agree");
-    setButtonIcon(idLeftButton, 9);
-    SetFocus(getControlWindow(idLeftButton));
+    setText(CONTROL_LEFT_BUTTON, "Exit");
+    setText(CONTROL_RIGHT_BUTTON, "I Agree");
+    setButtonIcon(CONTROL_LEFT_BUTTON, 9);
+    SetFocus(getControlWindow(CONTROL_LEFT_BUTTON));
     return 1;
 }
 
@@ -55,16 +55,16 @@ int showDestinationStep() {
     resolveDefaultDestination();
     char* required = formatSize(getRequiredSpace(), 0);
     if (!required) return 0;
-    setText(idRequiredSpace, required);
+    setText(CONTROL_SPACE_NEEDED, required);
     freeBlock((void**)&required);
-    setText(idLeftButton, installState.hasLicence ? "Back" : "Exit");
-    setButtonIcon(idLeftButton, 10);
-    setText(idRightButton, "Install");
-    enable(idRightButton, TRUE);
-    enable(idBrowse, TRUE);
-    enable(idDestination, TRUE);
-    enable(idDestinationLabel, TRUE);
-    SetFocus(getControlWindow(idRightButton));
+    setText(CONTROL_LEFT_BUTTON, installState.hasLicence ? "Back" : "Exit");
+    setButtonIcon(CONTROL_LEFT_BUTTON, 10);
+    setText(CONTROL_RIGHT_BUTTON, "Install");
+    enable(CONTROL_RIGHT_BUTTON, TRUE);
+    enable(CONTROL_BROWSE, TRUE);
+    enable(CONTROL_DESTINATION_TEXT, TRUE);
+    enable(CONTROL_DESTINATION_LABEL, TRUE);
+    SetFocus(getControlWindow(CONTROL_RIGHT_BUTTON));
     return 1;
 }
 
@@ -72,7 +72,7 @@ int showDestinationStep() {
 // the drive has room; otherwise the step goes back to 1 with the page as is.
 int acceptDestination() {
     char* destination = getDestinationPath();
-    SendMessageA(getControlWindow(idDestination), WM_GETTEXT, pathBytes - 1, (LPARAM)destination);
+    SendMessageA(getControlWindow(CONTROL_DESTINATION_TEXT), WM_GETTEXT, pathBytes - 1, (LPARAM)destination);
     ensureTrailingBackslash(destination, pathBytes);
     int created = createDirectoryPath(destination);
     if (created == ERROR_ALREADY_EXISTS) {
@@ -107,14 +107,14 @@ int showInstallingStep() {
     showGroup(2);
     showGroup(4);
     hideGroup(5);
-    setText(idLeftButton, "Cancel");
-    setText(idRightButton, "Next");
-    enable(idRightButton, FALSE);
-    enable(idBrowse, FALSE);
-    enable(idDestination, FALSE);
-    enable(idDestinationLabel, FALSE);
-    setText(idInstalling, "Installing...");
-    setButtonIcon(idLeftButton, 9);
+    setText(CONTROL_LEFT_BUTTON, "Cancel");
+    setText(CONTROL_RIGHT_BUTTON, "Next");
+    enable(CONTROL_RIGHT_BUTTON, FALSE);
+    enable(CONTROL_BROWSE, FALSE);
+    enable(CONTROL_DESTINATION_TEXT, FALSE);
+    enable(CONTROL_DESTINATION_LABEL, FALSE);
+    setText(CONTROL_INSTALLING, "Installing...");
+    setButtonIcon(CONTROL_LEFT_BUTTON, 9);
     registerUninstallEntry();
     startExtraction();
     return 1;
@@ -125,19 +125,19 @@ int showCompleteStep() {
     showGroup(2);
     showGroup(5);
     hideGroup(6);
-    enable(idRightButton, TRUE);
-    setText(idComplete, "Install Complete.");
-    SetFocus(getControlWindow(idRightButton));
+    enable(CONTROL_RIGHT_BUTTON, TRUE);
+    setText(CONTROL_COMPLETE, "Install Complete.");
+    SetFocus(getControlWindow(CONTROL_RIGHT_BUTTON));
     return 1;
 }
 
 int optionOffered(int id) {
     switch (id) {
-        case idCreateShortcuts: return hasShortcuts();
-        case idCreateGroup: return hasStateText(TEXT_PROGRAM_GROUP_NAME);
-        case idViewHelp: return hasStateText(TEXT_HELP_FILE);
-        case idRunProgram: return hasStateText(TEXT_PROGRAM_TO_RUN);
-        case idVisitWebsite: return hasStateText(TEXT_WEBSITE_URL);
+        case CONTROL_OPTION_SHORTCUTS: return hasShortcuts();
+        case CONTROL_OPTION_GROUP: return hasStateText(TEXT_PROGRAM_GROUP_NAME);
+        case CONTROL_OPTION_HELP: return hasStateText(TEXT_HELP_FILE);
+        case CONTROL_OPTION_RUN: return hasStateText(TEXT_PROGRAM_TO_RUN);
+        case CONTROL_OPTION_WEBSITE: return hasStateText(TEXT_WEBSITE_URL);
     }
     return 0;
 }
@@ -147,7 +147,7 @@ int showOptionsStep() {
     hideGroup(2);
     hideGroup(5);
     int y = 6;
-    for (int id = idCreateShortcuts; id <= idVisitWebsite; ++id) {
+    for (int id = CONTROL_OPTION_SHORTCUTS; id <= CONTROL_OPTION_WEBSITE; ++id) {
         HWND box = getControlWindow(id);
         if (optionOffered(id)) {
             SetWindowPos(box, nullptr, 216, y, 288, 27, SWP_NOZORDER | SWP_SHOWWINDOW);
@@ -158,10 +158,10 @@ int showOptionsStep() {
         }
     }
     if (installState.lists.finishText[0]) {
-        setText(idFinishText, installState.lists.finishText);
-        ShowWindow(getControlWindow(idFinishText), SW_SHOW);
+        setText(CONTROL_FINISH_TEXT, installState.lists.finishText);
+        ShowWindow(getControlWindow(CONTROL_FINISH_TEXT), SW_SHOW);
     }
-    setText(idRightButton, "Finish");
+    setText(CONTROL_RIGHT_BUTTON, "Finish");
     return 1;
 }
 
@@ -177,13 +177,13 @@ void openInstalled(const char* relative) {
 }
 
 int finish() {
-    enable(idRightButton, FALSE);
-    InvalidateRect(getControlWindow(idRightButton), nullptr, TRUE);
-    if (optionChecked(idCreateShortcuts)) createDesktopShortcuts();
-    if (optionChecked(idCreateGroup)) createProgramGroup();
-    if (optionChecked(idRunProgram)) openInstalled(installState.lists.programToRun);
-    if (optionChecked(idViewHelp)) openInstalled(installState.lists.helpFile);
-    if (optionChecked(idVisitWebsite))
+    enable(CONTROL_RIGHT_BUTTON, FALSE);
+    InvalidateRect(getControlWindow(CONTROL_RIGHT_BUTTON), nullptr, TRUE);
+    if (optionChecked(CONTROL_OPTION_SHORTCUTS)) createDesktopShortcuts();
+    if (optionChecked(CONTROL_OPTION_GROUP)) createProgramGroup();
+    if (optionChecked(CONTROL_OPTION_RUN)) openInstalled(installState.lists.programToRun);
+    if (optionChecked(CONTROL_OPTION_HELP)) openInstalled(installState.lists.helpFile);
+    if (optionChecked(CONTROL_OPTION_WEBSITE))
         ShellExecuteA(nullptr, "open", installState.lists.websiteUrl, nullptr, nullptr, SW_SHOWDEFAULT);
     DestroyWindow(installWindows.mainWindow);
     return 1;
