@@ -355,13 +355,7 @@ LRESULT onButtonUp(HWND window, ButtonBoyState* s, LPARAM position) {
 }
 
 LRESULT onThemeChanged(HWND window, ButtonBoyState* s) {
-    if (VisualStylesActive(&s->styleTable)) {
-        if (s->theme) s->styleTable->CloseThemeData(s->theme);
-        s->theme = s->styleTable->OpenThemeData(window, L"BUTTON");
-    } else if (s->styleTable && s->theme) {
-        s->styleTable->CloseThemeData(s->theme);
-        s->theme = nullptr;
-    }
+    ReopenButtonTheme(window, &s->styleTable, &s->theme);
     repaint(window);
     return 0;
 }

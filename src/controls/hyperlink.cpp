@@ -174,13 +174,7 @@ LRESULT onDestroy(HWND window, LinkState* s) {
 }
 
 LRESULT onThemeChanged(HWND window, LinkState* s) {
-    if (VisualStylesActive(&s->styleTable)) {
-        if (s->theme) s->styleTable->CloseThemeData(s->theme);
-        s->theme = s->styleTable->OpenThemeData(window, L"BUTTON");
-    } else if (s->styleTable && s->theme) {
-        s->styleTable->CloseThemeData(s->theme);
-        s->theme = nullptr;
-    }
+    ReopenButtonTheme(window, &s->styleTable, &s->theme);
     repaint(window);
     return 0;
 }

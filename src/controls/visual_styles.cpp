@@ -61,3 +61,13 @@ int VisualStylesActive(VisualStyleTable** table) {
     if (table) *table = &visualStyleTable;
     return visualStyleTable.IsThemeActive() ? 1 : 0;
 }
+
+void ReopenButtonTheme(HWND window, VisualStyleTable** table, HTHEME* theme) {
+    if (VisualStylesActive(table)) {
+        if (*theme) (*table)->CloseThemeData(*theme);
+        *theme = (*table)->OpenThemeData(window, L"BUTTON");
+    } else if (*table && *theme) {
+        (*table)->CloseThemeData(*theme);
+        *theme = nullptr;
+    }
+}

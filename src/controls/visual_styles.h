@@ -68,3 +68,8 @@ int VisualStyleTableComplete(const VisualStyleTable* table);
 // table to close a theme it opened earlier). Otherwise *table receives null
 // and the result is 0. table may be null when only the answer is wanted.
 int VisualStylesActive(VisualStyleTable** table);
+
+// A control's theme after the system's visual style may have changed: closes
+// the theme it held and, while styles are active, opens the "BUTTON" theme
+// again. *table and *theme are the control's own fields.
+void ReopenButtonTheme(HWND window, VisualStyleTable** table, HTHEME* theme);
