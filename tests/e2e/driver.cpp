@@ -4,6 +4,8 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -154,7 +156,10 @@ Installer::~Installer() {
 HWND Installer::waitForWindow(int timeoutMs) {
     waitFor([&] { return (window_ = processWindow(info_.dwProcessId, "Halvorsine_Install_System")) != nullptr; },
             timeoutMs);
-    if (window_) pause(100);  // let the first paint finish
+    if (window_) {
+        pause(100);  // let the first paint finish
+        screenshot(stepName("window"));
+    }
     return window_;
 }
 
@@ -165,6 +170,7 @@ Dialog Installer::waitForMessageBox(int timeoutMs) {
         pause(50);
         box.text = windowText(GetDlgItem(box.window, 0xFFFF));
         box.caption = windowText(box.window);
+        screenshot(stepName("message"));
     } else {
         box.text = "<no message box; windows:" + describeWindows(info_.dwProcessId) + ">";
     }
@@ -217,6 +223,15 @@ bool Installer::waitForButton(HWND target, const std::string& caption, int timeo
 }
 
 std::string Installer::text(HWND target) const { return windowText(target); }
+
+// "<scenario>-<number>-<what>": every scenario keeps the pictures of the
+// windows and messages it went through, in order.
+std::string Installer::stepName(const char* what) {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    char number[8];
+    snprintf(number, sizeof number, "%02d", ++steps_);
+    return std::string(test ? test->name() : "run") + "-" + number + "-" + what;
+}
 
 void Installer::screenshot(const std::string& name) const {
     RECT box;

@@ -57,13 +57,16 @@ public:
     // Waits until the control is visible and enabled and shows caption.
     bool waitForButton(HWND control, const std::string& caption, int timeoutMs = 60000);
     std::string text(HWND control) const;
-    // Saves the window as a 24-bit BMP under the screenshots folder.
+    // Saves the window's screen area as a 24-bit BMP under the screenshots
+    // folder. Finding the window or a message box saves one by itself.
     void screenshot(const std::string& name) const;
+    std::string stepName(const char* what);
 
 private:
     PROCESS_INFORMATION info_{};
     HANDLE process_ = nullptr;
     HWND window_ = nullptr;
+    int steps_ = 0;
 };
 
 // Pumps this thread's messages and sleeps a little: Wine delivers sent

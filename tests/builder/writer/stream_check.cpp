@@ -3,13 +3,24 @@
 #include <stdio.h>
 
 #include <algorithm>
+#include <string>
 
 #include <gtest/gtest.h>
 
 #include "package/decompressor.h"
 
+#ifdef _WIN32
+#include <process.h>
+#define HALV_TEST_PID _getpid()
+#else
+#include <unistd.h>
+#define HALV_TEST_PID getpid()
+#endif
+
+// One name per process: CTest runs each test in a process of its own, several
+// at a time, and the builds share the temporary folder.
 std::string tempPath(const std::string& name) {
-    return ::testing::TempDir() + "halv_writer_" + name;
+    return ::testing::TempDir() + "halv_writer_" + std::to_string(HALV_TEST_PID) + "_" + name;
 }
 
 void writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
