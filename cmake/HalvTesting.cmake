@@ -26,8 +26,14 @@ function(halv_test name)
   if(WIN32 AND NOT HALV_WINE_TESTS)
     return()
   endif()
+  # Windows tests share one Wine desktop: one at a time, so that no test's
+  # window takes the focus or the activation from another's.
+  set(lock "")
+  if(WIN32)
+    set(lock RESOURCE_LOCK wine_desktop)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 300
-    PROPERTIES TIMEOUT ${T_TIMEOUT})
+    PROPERTIES TIMEOUT ${T_TIMEOUT} ${lock})
 endfunction()

@@ -111,6 +111,8 @@ void cancelSequence(HWND window) {
     }
     EnableWindow(control(CONTROL_LEFT_BUTTON), FALSE);
     EnableWindow(control(CONTROL_RIGHT_BUTTON), FALSE);
+    // From here on the removal is under way: the close command must not ask again.
+    wizard.removing = 1;
     requestStop();
     if (running) {
         resumeWorker();
@@ -189,7 +191,6 @@ void onFailed(HWND window, WPARAM showMessage) {
 
 void onRemoved(HWND window) {
     say("Setup files have been removed. Setup will now exit.", MB_ICONINFORMATION);
-    wizard.removing = 0;
     DestroyWindow(window);
 }
 

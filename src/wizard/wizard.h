@@ -35,7 +35,7 @@ struct WizardResources {
     HICON appIconLarge;
     HICON bannerIcon;
     HICON smallIcons[smallIconCount];   // slot k holds icon 201 + k at 16 x 16
-    int removing;                // the rollback runs: the close command is ignored
+    int removing;                // cancel confirmed or rollback running: the close command is ignored
     int headerUnreadable;        // creation failed after telling the user why
 };
 
