@@ -5,7 +5,6 @@
 #include <fstream>
 #include <initializer_list>
 #include <sstream>
-#include <stdio.h>
 
 #include <toml++/toml.h>
 
@@ -192,31 +191,11 @@ std::string readWholeFile(const std::string& path) {
     return text.str();
 }
 
-// The TOML library (3.3) reaches an unreachable point, undefined behaviour,
-// when it asks whether U+FE86..U+FEFE is blank space; such text is refused
-// before it gets there. No package text can hold these characters anyway.
-void refuseUnparsableCharacters(const Reader& reader, const std::string& text) {
-    uint32_t line = 1;
-    for (size_t i = 0; i + 2 < text.size(); ++i) {
-        if (text[i] == '\n') ++line;
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const auto second = static_cast<unsigned char>(text[i + 1]);
-        const auto third = static_cast<unsigned char>(text[i + 2]);
-        const bool refused = lead == 0xEF && ((second == 0xBA && third >= 0x86 && third <= 0xBF) ||
-                                              (second == 0xBB && third >= 0x80 && third <= 0xBE));
-        if (!refused) continue;
-        char code[16];
-        snprintf(code, sizeof code, "U+%04X", 0xF000u | (second & 0x3Fu) << 6 | (third & 0x3Fu));
-        reader.fail({"", line}, std::string("character ") + code + " is not supported");
-    }
-}
-
 }  // namespace
 
 Manifest loadManifest(const std::string& path) {
     const Reader reader{path};
     const std::string text = readWholeFile(path);
-    refuseUnparsableCharacters(reader, text);
     toml::table root;
     try {
         root = toml::parse(text, path);
