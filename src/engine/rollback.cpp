@@ -81,10 +81,10 @@ DWORD WINAPI rollbackWorker(LPVOID) {
     FILE* installer = openFileTable();
     int complete = installer && deleteBegunFiles(installer);
     if (installer) fclose(installer);
-    if (complete) {
-        reportProgress(1, 1);
-        removeEmptyTree(installState.destinationPath);
-    }
+    if (complete) reportProgress(1, 1);
+    // Only empty directories go, so this is safe after an early stop as well:
+    // the directories made for the package never outlive a failed installation.
+    removeEmptyTree(installState.destinationPath);
     removeCreatedUninstallEntry();
     PostMessageA(getMainWindow(), WM_SETUP_REMOVED, complete ? 0 : 1, 0);
     return complete;

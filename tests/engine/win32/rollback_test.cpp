@@ -179,7 +179,9 @@ TEST_F(RollbackTest, ARecordThatWouldLeaveTheDestinationStopsTheRemoval) {
     EXPECT_EQ(removed.wParam, 1u);
     EXPECT_FALSE(fileExists(destination + "one.bin"));
     EXPECT_TRUE(fileExists(destination + "two.bin"));
-    EXPECT_TRUE(fileExists(destination + "data\\maps"));
+    // The package's empty directories still go; the folder with a file stays.
+    EXPECT_FALSE(fileExists(destination + "data\\maps"));
+    EXPECT_TRUE(fileExists(destination));
 }
 
 }  // namespace
