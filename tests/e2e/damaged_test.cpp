@@ -222,7 +222,7 @@ TEST_P(Damaged, RefusedWithItsMessageAndNothingWritten) {
     case Refusal::Initialize: {
         Dialog box = run.waitForMessageBox();
         EXPECT_EQ(box.text, initText);
-        EXPECT_TRUE(run.window() == nullptr || !IsWindowVisible(run.window()));
+        EXPECT_EQ(run.waitForWindow(200), nullptr);
         run.answer(box, IDOK);
         break;
     }
