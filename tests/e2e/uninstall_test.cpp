@@ -160,32 +160,31 @@ protected:
         EXPECT_FALSE(uninstallKeyExists(fullKey));
     }
 
+    // Runs the uninstaller by commandLine, answers Yes, and expects a complete removal.
+    void removeConfirmed(const std::string& commandLine) {
+        CommandRun run(commandLine);
+        ASSERT_TRUE(run.started());
+        EXPECT_EQ(run.waitForMessage(), question);
+        run.answer(IDYES);
+        EXPECT_EQ(run.waitForMessage(), removedText);
+        run.answer(IDOK);
+        EXPECT_EQ(run.waitForExit(), kRemoved);
+        expectNothingLeft();
+    }
+
     std::string destination_;
 };
 
 TEST_F(Uninstall, ThroughTheUninstallEntryRemovesEverything) {
     if (!installed()) return;
-    CommandRun run(uninstallText(fullKey, "UninstallString"));
-    ASSERT_TRUE(run.started());
-    EXPECT_EQ(run.waitForMessage(), question);
-    run.answer(IDYES);
-    EXPECT_EQ(run.waitForMessage(), removedText);
-    run.answer(IDOK);
-    EXPECT_EQ(run.waitForExit(), kRemoved);
-    expectNothingLeft();
+    removeConfirmed(uninstallText(fullKey, "UninstallString"));
 }
 
 TEST_F(Uninstall, ThroughTheGroupShortcutToo) {
     if (!installed()) return;
     std::string target, folder;
     ASSERT_TRUE(readShortcut(group() + "\\Uninstall.lnk", &target, &folder));
-    CommandRun run("\"" + target + "\"");
-    EXPECT_EQ(run.waitForMessage(), question);
-    run.answer(IDYES);
-    EXPECT_EQ(run.waitForMessage(), removedText);
-    run.answer(IDOK);
-    EXPECT_EQ(run.waitForExit(), kRemoved);
-    expectNothingLeft();
+    removeConfirmed("\"" + target + "\"");
 }
 
 TEST_F(Uninstall, AnsweringNoChangesNothing) {

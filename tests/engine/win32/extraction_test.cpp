@@ -5,33 +5,21 @@
 #include "engine/extraction.h"
 #include "engine/install_state.h"
 #include "engine/setup_messages.h"
-#include "engine_harness.h"
+#include "installer_folder_test.h"
 #include "wizard/control_table.h"
 #include "writer/encoder.h"
 
 namespace {
 
-class ExtractionTest : public ::testing::Test {
+class ExtractionTest : public InstallerFolderTest {
 protected:
-    void SetUp() override {
-        setUpEngineHarness();
-        scratch = makeScratchFolder("x");
-        installer = scratch + "setup.exe";
-        destination = scratch + "Product\\";
-        CreateDirectoryA(destination.c_str(), nullptr);
-    }
-    void TearDown() override {
-        tearDownEngineHarness();
-        removeTree(scratch);
-    }
+    ExtractionTest() : InstallerFolderTest("x") {}
 
     std::vector<uint64_t> prepare(const InstallerSpec& spec) {
         std::vector<uint64_t> offsets = writeInstaller(installer, spec);
         loadInstaller(installer, destination);
         return offsets;
     }
-
-    std::string scratch, installer, destination;
 };
 
 TEST_F(ExtractionTest, InstallsEveryByteAndTheTrailingLists) {

@@ -6,23 +6,13 @@
 #include "engine/install_state.h"
 #include "engine/rollback.h"
 #include "engine/setup_messages.h"
-#include "engine_harness.h"
+#include "installer_folder_test.h"
 
 namespace {
 
-class RollbackTest : public ::testing::Test {
+class RollbackTest : public InstallerFolderTest {
 protected:
-    void SetUp() override {
-        setUpEngineHarness();
-        scratch = makeScratchFolder("r");
-        installer = scratch + "setup.exe";
-        destination = scratch + "Product\\";
-        CreateDirectoryA(destination.c_str(), nullptr);
-    }
-    void TearDown() override {
-        tearDownEngineHarness();
-        removeTree(scratch);
-    }
+    RollbackTest() : InstallerFolderTest("r") {}
 
     // Installs five small files completely, so the rollback has them all.
     InstallerSpec installFive() {
@@ -38,8 +28,6 @@ protected:
         harnessLog = HarnessLog();
         return spec;
     }
-
-    std::string scratch, installer, destination;
 };
 
 TEST_F(RollbackTest, RemovesOnlyTheFilesWhoseExtractionBegan) {
