@@ -191,11 +191,77 @@ std::string readWholeFile(const std::string& path) {
     return text.str();
 }
 
+// Only quoted strings and comments may hold characters beyond ASCII; bare
+// keys and values never can. Such a character elsewhere is refused here,
+// naming its line, before the TOML library sees it: the library's handling of
+// some of them is undefined.
+void refuseNonAsciiOutsideQuotes(const Reader& reader, const std::string& text) {
+    enum class Where { Bare, Comment, Basic, Literal, MultiBasic, MultiLiteral };
+    Where where = Where::Bare;
+    uint32_t line = 1;
+    size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;  // a byte-order mark
+    auto quotesAt = [&](size_t at, char quote) {
+        size_t run = 0;
+        while (at + run < text.size() && text[at + run] == quote) ++run;
+        return run;
+    };
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\n') {
+            ++line;
+            if (where != Where::MultiBasic && where != Where::MultiLiteral) where = Where::Bare;
+            continue;
+        }
+        switch (where) {
+        case Where::Bare:
+            if (static_cast<unsigned char>(c) >= 0x80)
+                reader.fail({"", line}, "a character beyond ASCII outside quotes; put the text in quotes");
+            if (c == '#') where = Where::Comment;
+            if (c == '"' || c == '\'') {
+                const bool multi = quotesAt(i, c) >= 3;
+                if (multi) i += 2;
+                where = c == '"' ? (multi ? Where::MultiBasic : Where::Basic)
+                                 : (multi ? Where::MultiLiteral : Where::Literal);
+            }
+            break;
+        case Where::Comment:
+            break;
+        case Where::Basic:
+        case Where::MultiBasic:
+            if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
+                ++i;
+            } else if (c == '"') {
+                const size_t run = quotesAt(i, c);
+                if (where == Where::Basic) {
+                    where = Where::Bare;
+                } else if (run >= 3) {
+                    i += run - 1;  // a closing delimiter may follow one or two quotes of the text
+                    where = Where::Bare;
+                }
+            }
+            break;
+        case Where::Literal:
+        case Where::MultiLiteral:
+            if (c == '\'') {
+                const size_t run = quotesAt(i, c);
+                if (where == Where::Literal) {
+                    where = Where::Bare;
+                } else if (run >= 3) {
+                    i += run - 1;
+                    where = Where::Bare;
+                }
+            }
+            break;
+        }
+    }
+}
+
 }  // namespace
 
 Manifest loadManifest(const std::string& path) {
     const Reader reader{path};
     const std::string text = readWholeFile(path);
+    refuseNonAsciiOutsideQuotes(reader, text);
     toml::table root;
     try {
         root = toml::parse(text, path);

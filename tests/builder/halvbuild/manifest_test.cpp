@@ -108,6 +108,20 @@ TEST(Manifest, SyntaxErrorsNameTheLine) {
     EXPECT_EQ(message.compare(0, 4, ":7: "), 0) << message;
 }
 
+TEST(Manifest, TextBeyondAsciiOnlyInQuotesAndComments) {
+    const std::string refused = "a character beyond ASCII outside quotes; put the text in quotes";
+    EXPECT_EQ(errorFor("folder_name = 1\xC3\xA9\n"), ":5: " + refused);
+    EXPECT_EQ(errorFor("\xC3\xA9 = \"x\"\n"), ":5: " + refused);
+    EXPECT_EQ(errorFor("# caf\xC3\xA9 \"\nfolder_name = \"\\\"caf\xC3\xA9\\\"\" # \xC3\xA9\n[finish]\n"
+                       "text = '''caf\xC3\xA9 ''\n'''\nwebsite = '\xC3\xA9'\n"),
+              "no error");
+    // A closing delimiter may follow quotes of the text; after it, bare text again.
+    EXPECT_EQ(errorFor("[finish]\ntext = \"\"\"caf\xC3\xA9 \\\"\"\"\"\"\"\nwebsite = x\xC3\xA9\n"), ":7: " + refused);
+    // Notepad starts UTF-8 files with a byte-order mark.
+    EXPECT_EQ(errorFor("\xEF\xBB\xBFtitle = \"T\"\npublisher = \"P\"\nproduct = \"\xC3\xA9\"\nversion = \"1\"\n", false),
+              "no error");
+}
+
 TEST(Manifest, MissingFileIsNamed) {
     try {
         loadManifest("/no/such/folder/product.toml");
