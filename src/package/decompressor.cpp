@@ -203,11 +203,13 @@ static int readBlock(FILE* input, int32_t consumed, int32_t total, uint32_t* got
     return 1;
 }
 
-// The last pass: the stream must have produced its whole size; the rest of
-// the output goes out, and the input is left where the next record begins.
+// The last pass: the stream must have produced its whole size, and its last
+// item must end in its last byte; the rest of the output goes out, and the
+// input is left where the next record begins. unused is the count of whole
+// stream bytes behind the last item.
 static int finishExpansion(Expansion* e, FILE* input, FILE* output, long streamEnd,
-                           int readToEnd) {
-    if (!e->finished) return 0;
+                           int readToEnd, int32_t unused) {
+    if (!e->finished || unused > 0) return 0;
     size_t rest = (size_t)(e->next - outputStart);
     if (rest != 0 && fwrite(outputStart, 1, rest, output) != rest) return 0;
     return readToEnd || fseek(input, streamEnd, SEEK_SET) == 0;
@@ -224,13 +226,20 @@ int expandStream(FILE* input, int32_t startOffset, int32_t compressedSize,
     Expansion e = {outputStart, outputStart, outputStart, (uint32_t)uncompressedSize, 0, 0};
     int32_t consumed = 0;   // what progress is told: the whole stream once finished
     int32_t bytesRead = 0;
+    int32_t windowStart = 0;  // the stream offset of the window's first byte
     for (;;) {
         if (progress && !progress(consumed, total)) return 0;
-        if (e.finished || consumed == total)
-            return finishExpansion(&e, input, output, streamStart + total, bytesRead == total);
+        if (e.finished || consumed == total) {
+            // A record that names the stream's size must be matched to the
+            // byte: a longer stream holds more than the record says.
+            int32_t used = windowStart + (int32_t)((e.cursor + 7) / 8);
+            int32_t unused = compressedSize != 0 && e.finished ? total - used : 0;
+            return finishExpansion(&e, input, output, streamStart + total, bytesRead == total, unused);
+        }
         uint32_t got, limitBits, validBits;
         if (!readBlock(input, bytesRead, total, &got, &limitBits, &validBits)) return 0;
         bytesRead += (int32_t)got;
+        windowStart = bytesRead - (int32_t)(validBits / 8);
         consumed = bytesRead;
         aimStop(&e);
         if (!decodeWindow(&e, limitBits, validBits) || !writePieces(&e, output)) return 0;

@@ -31,7 +31,10 @@ typedef int (*ProgressCallback)(int32_t done, int32_t total);
 // the offset is negative (in these cases the input is not moved), the input
 // is empty or too short for the stream, a read comes back short, the stream
 // ends before producing uncompressedSize bytes (also inside its last item),
-// a write fails, or progress asked to stop (a stop at the first call leaves
+// the stream holds a whole byte or more after the item that completes
+// uncompressedSize (it is longer than its record says; with a compressedSize
+// of 0 the input's surplus is allowed), a write fails, or progress asked to
+// stop (a stop at the first call leaves
 // the output untouched and the input at startOffset). What was written before
 // a failure stays written; the caller closes the files (and should check the
 // output's fclose, which may still fail).

@@ -144,6 +144,10 @@ const std::vector<DamagedCase>& cases() {
          })},
         {"StreamShorterThanRecord", Refusal::Fatal,
          forged([](auto& p) { p.records[0].uncompressedSize += 1000; })},
+        // Items left once the record's size is produced: a few, and most of a stream.
+        {"StreamLongerThanRecord", Refusal::Fatal, forged([](auto& p) { p.records[0].uncompressedSize -= 4; })},
+        {"StreamFourTimesLongerThanRecord", Refusal::Fatal,
+         forged([](auto& p) { recordInSubfolder(p).uncompressedSize /= 4; })},
         {"CompressedSizeShort", Refusal::Fatal, forged([](auto& p) {
              ForgedRecord& record = recordInSubfolder(p);
              record.stream.resize(record.stream.size() / 2);
@@ -263,7 +267,8 @@ TEST_P(DamagedIntoExisting, DestinationKeepsItsContent) {
 std::vector<DamagedCase> someHostileRecords() {
     std::vector<DamagedCase> chosen;
     for (const DamagedCase& row : cases())
-        for (const char* name : {"NameClimbsOut", "DirectoryClimbsOut", "StreamShorterThanRecord", "NameOverLong"})
+        for (const char* name : {"NameClimbsOut", "DirectoryClimbsOut", "StreamShorterThanRecord",
+                                 "StreamLongerThanRecord", "NameOverLong"})
             if (std::string(row.name) == name) chosen.push_back(row);
     return chosen;
 }

@@ -248,6 +248,15 @@ TEST_F(ExpandStream, RefusesStreamsThatDoNotFitOrEndEarly) {
     Bytes longer = streamOfLength(9000, 4, &produced);
     EXPECT_EQ(expand(longer, (int32_t)produced + 1).result, 0);
     EXPECT_EQ(expand(longer, (int32_t)produced).result, 1);
+    // Items left over once the record's size is produced, in the first block
+    // and far beyond it; a final match cut at the size is not a surplus.
+    StreamBits two;
+    two.literal('a').literal('b');
+    EXPECT_EQ(expand(two.bytes, 1).result, 0);
+    EXPECT_EQ(expand(longer, 100).result, 0);
+    StreamBits overshoot;
+    overshoot.literal('a').match(0, 17).literal('z');
+    EXPECT_EQ(expand(overshoot.bytes, 5).result, 0);
 }
 
 TEST_F(ExpandStream, CompressedSizeZeroTakesWholeInput) {
@@ -294,10 +303,15 @@ TEST_F(ExpandStream, AgreesWithModelOnRandomStreams) {
             ASSERT_EQ(e.result, 1);
             ASSERT_EQ(e.output, referenceExpand(stream, produced));
             EXPECT_EQ(e.inputPosition, (long)(seed % 5 + length));
-            // Cut short by the record's size: the output ends there too.
+            // A record that claims fewer bytes: refused when whole bytes of
+            // the stream are left over, as the stream is longer than it says.
+            uint64_t bitsUsed = 0;
+            const Bytes half = referenceExpand(stream, produced / 2 + 1, &bitsUsed);
             Expanded cut = expand(stream, (int32_t)(produced / 2 + 1));
-            ASSERT_EQ(cut.result, 1);
-            ASSERT_EQ(cut.output, referenceExpand(stream, produced / 2 + 1));
+            ASSERT_EQ(cut.result, (bitsUsed + 7) / 8 == stream.size() ? 1 : 0);
+            if (cut.result) {
+                ASSERT_EQ(cut.output, half);
+            }
         }
     }
 }

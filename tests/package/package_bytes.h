@@ -109,8 +109,9 @@ struct StreamBits {
 
 // The expansion as the format defines it: a 256-byte ring, one item at a
 // time, a match reading all its bytes before writing any. Decodes until size
-// bytes exist or no whole item is left in the stream.
-inline Bytes referenceExpand(const Bytes& stream, size_t size) {
+// bytes exist or no whole item is left in the stream; *bitsUsed, when given,
+// receives the bits of the items it took.
+inline Bytes referenceExpand(const Bytes& stream, size_t size, uint64_t* bitsUsed = nullptr) {
     uint8_t ring[256] = {};
     uint32_t writePosition = 0;
     uint64_t cursor = 0, bitLimit = stream.size() * 8;
@@ -140,6 +141,7 @@ inline Bytes referenceExpand(const Bytes& stream, size_t size) {
         }
     }
     if (out.size() > size) out.resize(size);
+    if (bitsUsed) *bitsUsed = cursor;
     return out;
 }
 
