@@ -102,23 +102,45 @@ int checkFreeSpace() {
     return 1;
 }
 
-int createDirectoryPath(const char* path) {
+int createDirectoryPath(const char* path, uint32_t* madeFrom) {
+    if (madeFrom) *madeFrom = 0;
     if (!path) return directoryPathRefused;
     size_t length = strlen(path);
     if (length > installPathLimit) return directoryPathRefused;
     char prefix[installPathLimit + 1];
-    int created = 0;
+    uint32_t firstMade = 0;
     for (size_t i = 0; i < length; ++i) {
         if (path[i] != '\\') continue;
         memcpy(prefix, path, i);
         prefix[i] = '\0';
         DWORD attributes = GetFileAttributesA(prefix);
+        int refused = 0;
         if (attributes == INVALID_FILE_ATTRIBUTES) {
-            if (!CreateDirectoryA(prefix, nullptr)) return directoryPathRefused;
-            created = 1;
-        } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            refused = !CreateDirectoryA(prefix, nullptr);
+            if (!refused && !firstMade) firstMade = (uint32_t)i;
+        } else {
+            refused = !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        }
+        if (refused) {
+            removeMadePath(prefix, firstMade);
             return directoryPathRefused;
         }
     }
-    return created ? directoryPathCreated : directoryPathExisted;
+    if (madeFrom) *madeFrom = firstMade;
+    return firstMade ? directoryPathCreated : directoryPathExisted;
+}
+
+void removeMadePath(const char* path, uint32_t madeFrom) {
+    if (!madeFrom) return;
+    char prefix[installPathLimit + 1];
+    size_t length = strlen(path);
+    if (length > installPathLimit) return;
+    memcpy(prefix, path, length + 1);
+    for (size_t i = length; i-- > madeFrom;) {
+        if (prefix[i] != '\\') continue;
+        prefix[i] = '\0';
+        RemoveDirectoryA(prefix);
+    }
+    prefix[madeFrom] = '\0';
+    RemoveDirectoryA(prefix);
 }

@@ -49,6 +49,12 @@ int ensureTrailingBackslash(char* path, uint32_t capacity);
 // Creates every missing directory of path that a backslash follows, parent
 // first. Returns 0 when at least one was created; 183 when all existed, or
 // path is empty; 3 when path is null or longer than 260 bytes, a directory
-// cannot be created, or a component exists as a file (directories created
-// before that stay).
-int createDirectoryPath(const char* path);
+// cannot be created, or a component exists as a file (the directories this
+// call created are removed again then). *madeFrom, when given, receives the
+// length of the first directory created (without its backslash), or 0.
+int createDirectoryPath(const char* path, uint32_t* madeFrom = nullptr);
+
+// Removes, deepest first, the directories of path that a backslash follows
+// whose length is madeFrom or more, as far as they are empty: what
+// createDirectoryPath made. Nothing happens when madeFrom is 0.
+void removeMadePath(const char* path, uint32_t madeFrom);

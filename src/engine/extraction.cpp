@@ -194,8 +194,9 @@ static void createPackageDirectories() {
     char path[installPathLimit + 1];
     for (uint32_t i = 0; i < header.directoryCount; ++i) {
         if (isContainedPath(header.directories[i]) &&
-            joinInstallPath(path, installState.destinationPath, "\\", header.directories[i])) {
-            CreateDirectoryA(path, nullptr);
+            joinInstallPath(path, installState.destinationPath, "\\", header.directories[i]) &&
+            CreateDirectoryA(path, nullptr)) {
+            installState.directoriesMade[i / 8] |= (uint8_t)(1u << (i % 8));
         }
     }
 }
@@ -215,9 +216,20 @@ int startExtraction() {
     if (!workerGate) workerGate = CreateEventA(nullptr, TRUE, TRUE, nullptr);
     if (!workerGate) return refuseStart();
     resumeWorker();
+    // Running from here on, not only once the thread gets to its first step:
+    // a cancel in between must leave the stop to the worker, which will
+    // report it, instead of starting a removal beside it.
+    lockState();
+    installState.workerRunning = 1;
+    unlockState();
     DWORD threadId = 0;
     HANDLE thread = CreateThread(nullptr, 0, extractionWorker, nullptr, 0, &threadId);
-    if (!thread) return refuseStart();
+    if (!thread) {
+        lockState();
+        installState.workerRunning = 0;
+        unlockState();
+        return refuseStart();
+    }
     installState.workerThread = thread;
     installState.workerThreadId = threadId;
     return 1;

@@ -15,7 +15,8 @@
 #include <windows.h>
 
 // Creates the package's directories under destinationPath and starts
-// extractionWorker. Returns 1 when the worker was started; 0 when the
+// extractionWorker; workerRunning is 1 from before the thread exists until
+// the worker ends. Returns 1 when the worker was started; 0 when the
 // installer file cannot be opened or the thread cannot be made, after posting
 // WM_SETUP_FAILED (wParam 1) so that the main window reports it and removes
 // what was written.

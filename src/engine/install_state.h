@@ -30,6 +30,12 @@ struct InstallState {
     uint32_t hasLicence;
     uint32_t enoughSpace;
     char destinationPath[kPathCapacity + 1];  // ends in a backslash once chosen
+    // What this run made, so that a failed installation takes away exactly
+    // that: the length of the first folder of destinationPath that the wizard
+    // created (0 when the whole path existed), and one bit per package
+    // directory that startExtraction created.
+    uint32_t destinationMadeFrom;
+    uint8_t directoriesMade[(kMaxDirectories + 8) / 8];
     char modulePath[kPathCapacity + 1];       // the installer's own file
 
     void* stateMutex;

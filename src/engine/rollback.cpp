@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <string.h>
 
+#include "engine/destination.h"
 #include "engine/extraction.h"
 #include "engine/install_paths.h"
 #include "engine/install_state.h"
@@ -76,6 +77,25 @@ static int deleteBegunFiles(FILE* installer) {
     return 1;
 }
 
+// Removes what this run made and nothing else: the destination with the
+// folders made for it when the wizard created it, otherwise the package
+// directories startExtraction created, as far as they hold no files.
+static void removeMadeDirectories() {
+    const char* destination = installState.destinationPath;
+    if (installState.destinationMadeFrom) {
+        removeEmptyTree(destination);
+        removeMadePath(destination, installState.destinationMadeFrom);
+        return;
+    }
+    char path[installPathLimit + 1];
+    for (uint32_t i = installState.header.directoryCount; i-- > 0;) {
+        if ((installState.directoriesMade[i / 8] >> (i % 8) & 1) &&
+            joinInstallPath(path, destination, installState.header.directories[i], nullptr)) {
+            removeEmptyTree(path);
+        }
+    }
+}
+
 DWORD WINAPI rollbackWorker(LPVOID) {
     reportProgress(0, 1);
     FILE* installer = openFileTable();
@@ -84,7 +104,7 @@ DWORD WINAPI rollbackWorker(LPVOID) {
     if (complete) reportProgress(1, 1);
     // Only empty directories go, so this is safe after an early stop as well:
     // the directories made for the package never outlive a failed installation.
-    removeEmptyTree(installState.destinationPath);
+    removeMadeDirectories();
     removeCreatedUninstallEntry();
     PostMessageA(getMainWindow(), WM_SETUP_REMOVED, complete ? 0 : 1, 0);
     return complete;

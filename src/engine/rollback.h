@@ -1,6 +1,7 @@
 // Removal of what a failed or cancelled installation wrote: the files whose
-// extraction began, the directories left empty, and the uninstall entry when
-// this run created it.
+// extraction began, the directories this run made as far as they are left
+// empty, and the uninstall entry when this run created it. Folders that were
+// there before stay, empty or not.
 //
 // Threads: startRollback runs on the main thread after the extraction worker
 // has ended; rollbackWorker runs alone on its own thread and reports only by
@@ -18,7 +19,8 @@ int startRollback();
 // Deletes, in package order, every file-table file whose extraction began
 // (currentFileNumber of them), and the uninstaller too when every record was
 // begun; moves the progress bar 0, i * 100 / count after each file, 100;
-// removes the destination tree as far as it is empty; removes the uninstall
+// removes the directories this run made (destinationMadeFrom,
+// directoriesMade) as far as they are empty; removes the uninstall
 // entry this run created; posts WM_SETUP_REMOVED. Returns 1 after a complete
 // run; 0 when the installer file cannot be read or a record cannot be used
 // (deleting stops there, the tree stays, and wParam is 1).

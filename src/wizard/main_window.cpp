@@ -161,6 +161,8 @@ LRESULT onClose(HWND window) {
 }
 
 void onExtracted() {
+    // A cancel confirmed while this message waited has started the removal.
+    if (wizard.removing) return;
     lockState();
     if (!getWorkerRunning() && getExtractionDone()) {
         nextStep();

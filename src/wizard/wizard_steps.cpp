@@ -69,12 +69,14 @@ int showDestinationStep() {
 }
 
 // The destination is accepted when its folders exist or could be made, and
-// the drive has room; otherwise the step goes back to 1 with the page as is.
+// the drive has room; otherwise the step goes back to 1 with the page as is
+// and the folders made for it are gone again.
 int acceptDestination() {
     char* destination = getDestinationPath();
     SendMessageA(getControlWindow(CONTROL_DESTINATION_TEXT), WM_GETTEXT, pathBytes - 1, (LPARAM)destination);
     ensureTrailingBackslash(destination, pathBytes);
-    int created = createDirectoryPath(destination);
+    uint32_t madeFrom = 0;
+    int created = createDirectoryPath(destination, &madeFrom);
     if (created == ERROR_ALREADY_EXISTS) {
         if (say("The specified destination folder already exists.\nDo you still want to install to this folder?",
                 questionFlags) == IDNO) {
@@ -89,6 +91,7 @@ int acceptDestination() {
     }
     checkFreeSpace();
     if (!installState.enoughSpace) {
+        removeMadePath(destination, madeFrom);
         previousStep();
         char message[600] = "There is insufficient space to install ";
         appendText(message, sizeof message, installState.header.productName);
@@ -98,6 +101,7 @@ int acceptDestination() {
         say(message, MB_ICONERROR);
         return 0;
     }
+    installState.destinationMadeFrom = madeFrom;
     return 1;
 }
 
@@ -108,8 +112,8 @@ int showInstallingStep() {
     showGroup(4);
     hideGroup(5);
     setText(CONTROL_LEFT_BUTTON, "Cancel");
+    enable(CONTROL_RIGHT_BUTTON, FALSE);  // before its caption: "Next" is never enabled early
     setText(CONTROL_RIGHT_BUTTON, "Next");
-    enable(CONTROL_RIGHT_BUTTON, FALSE);
     enable(CONTROL_BROWSE, FALSE);
     enable(CONTROL_DESTINATION_TEXT, FALSE);
     enable(CONTROL_DESTINATION_LABEL, FALSE);

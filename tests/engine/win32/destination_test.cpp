@@ -42,6 +42,32 @@ TEST_F(DestinationTest, DirectoryCodes) {
     EXPECT_EQ(createDirectoryPath((scratch + std::string(300, 'l') + "\\").c_str()), 3);
 }
 
+TEST_F(DestinationTest, WhatWasMadeCanBeTakenAwayAgain) {
+    CreateDirectoryA((scratch + "old").c_str(), nullptr);
+    const std::string path = scratch + "old\\new\\newer\\";
+    uint32_t madeFrom = 99;
+    EXPECT_EQ(createDirectoryPath(path.c_str(), &madeFrom), 0);
+    EXPECT_EQ(madeFrom, scratch.size() + 7);  // ...old\new
+    writeWholeFile(path + "kept.txt", {1});
+    removeMadePath(path.c_str(), madeFrom);  // a folder holding a file stays, and so do its parents
+    EXPECT_TRUE(fileExists(path + "kept.txt"));
+    DeleteFileA((path + "kept.txt").c_str());
+    removeMadePath(path.c_str(), madeFrom);
+    EXPECT_FALSE(fileExists(scratch + "old\\new"));
+    EXPECT_TRUE(fileExists(scratch + "old"));
+
+    EXPECT_EQ(createDirectoryPath(path.c_str(), &madeFrom), 0);
+    EXPECT_EQ(createDirectoryPath(path.c_str(), &madeFrom), 183);
+    EXPECT_EQ(madeFrom, 0u);
+    removeMadePath(path.c_str(), 0);
+    EXPECT_TRUE(fileExists(path));
+
+    // A refused path leaves nothing of what the call made on the way.
+    EXPECT_EQ(createDirectoryPath((scratch + "fresh\\deep\\bad|name\\").c_str(), &madeFrom), 3);
+    EXPECT_EQ(madeFrom, 0u);
+    EXPECT_FALSE(fileExists(scratch + "fresh"));
+}
+
 TEST_F(DestinationTest, TrailingBackslashWithinTheCapacity) {
     char path[261];
     std::string text259(259, 'p');

@@ -341,6 +341,27 @@ TEST_F(CancelTest, ACancelDuringTheThirdFileStopsThere) {
     EXPECT_FALSE(fileExists(destination + "four.bin"));
 }
 
+// The question may be confirmed before the new thread has taken its first
+// step: the stop is still the worker's to report, once.
+TEST_F(CancelTest, ACancelBeforeTheWorkerStartsIsReportedOnce) {
+    prepareFive();
+    lockState();  // holds the worker at its first step
+    ASSERT_EQ(startExtraction(), 1);
+    EXPECT_EQ(installState.workerRunning, 1u);
+    pauseWorker();
+    requestStop();
+    resumeWorker();
+    unlockState();
+    PostedMessage stopped = waitForSetupMessage();
+    EXPECT_EQ(stopped.message, (UINT)WM_SETUP_FAILED);
+    EXPECT_EQ(stopped.wParam, 0u);
+    WaitForSingleObject((HANDLE)installState.workerThread, 10000);
+    pumpFor(200);
+    EXPECT_EQ(harnessLog.setupMessages.size(), 1u);
+    EXPECT_EQ(installState.workerRunning, 0u);
+    EXPECT_LE(installState.currentFileNumber, 1u);
+}
+
 TEST_F(CancelTest, AnsweringNoLetsTheWorkerFinish) {
     prepareFive();
     startAndWaitForFile(3);

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "engine/destination.h"
 #include "engine/extraction.h"
 #include "engine/install_state.h"
 #include "engine/rollback.h"
@@ -55,6 +56,7 @@ TEST_F(RollbackTest, RemovesOnlyTheFilesWhoseExtractionBegan) {
 TEST_F(RollbackTest, AfterTheLastFileTheUninstallerGoesTooAndTheTreeIsRemoved) {
     installFive();
     installState.currentFileNumber = 5;
+    installState.destinationMadeFrom = (uint32_t)destination.size() - 1;  // as the wizard made it
     EXPECT_EQ(runRollback().wParam, 0u);
     EXPECT_EQ(installState.currentFileNumber, 6u);
     EXPECT_FALSE(fileExists(destination + "HalvUninstaller.exe"));
@@ -101,7 +103,19 @@ TEST_F(RollbackTest, ACancelledInstallationLeavesOnlyWhatWasThereBefore) {
     EXPECT_FALSE(fileExists(destination + "one.bin"));
     EXPECT_FALSE(fileExists(destination + "data\\two.bin"));
     EXPECT_FALSE(fileExists(destination + "data\\maps"));
-    EXPECT_FALSE(fileExists(destination + "empty"));
+    EXPECT_TRUE(fileExists(destination + "empty"));
+}
+
+TEST_F(RollbackTest, AMadeDestinationGoesWithTheFoldersMadeForIt) {
+    destination = scratch + "new\\deeper\\Product\\";
+    uint32_t madeFrom = 0;
+    ASSERT_EQ(createDirectoryPath(destination.c_str(), &madeFrom), 0);
+    installFive();
+    installState.destinationMadeFrom = madeFrom;
+    installState.currentFileNumber = 5;
+    EXPECT_EQ(runRollback().wParam, 0u);
+    EXPECT_FALSE(fileExists(scratch + "new"));
+    EXPECT_TRUE(fileExists(installer));
 }
 
 TEST_F(RollbackTest, AReadOnlyDirectoryKeepsItsParents) {
