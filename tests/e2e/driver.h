@@ -32,6 +32,7 @@ public:
     ~Installer();  // ends the process if it still runs
 
     bool started() const { return process_ != nullptr; }
+    HANDLE process() const { return process_; }
     // The main window once it is visible, or null after timeoutMs.
     HWND waitForWindow(int timeoutMs = 15000);
     HWND window() const { return window_; }

@@ -4,81 +4,13 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
-#include <algorithm>
 #include <cstdlib>
 
-#include "driver.h"
+#include "scenario.h"
 
 using namespace e2e;
 
 namespace {
-
-const char fullKey[] = "E2E Tests Full Product 1.0";
-const char bigKey[] = "E2E Tests Big Product 2.0";
-const char plainKey[] = "E2E Tests Plain Product 3.0";
-
-std::string installer(const char* name) { return installersFolder() + "\\" + name; }
-
-const char fatalText[] =
-    "While attempting to install one or more files, a fatal error occured.\nSetup will now remove any installed "
-    "files and exit.";
-const char removedText[] = "Setup files have been removed. Setup will now exit.";
-
-// A fresh destination under C:\e2e, removed again when the scenario ends.
-class Scenario : public ::testing::Test {
-protected:
-    void SetUp() override {
-        CreateDirectoryA("C:\\e2e", nullptr);
-        destination_ = std::string("C:\\e2e\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        removeTree(destination_);
-        for (const char* key : {fullKey, bigKey, plainKey}) deleteUninstallKey(key);
-    }
-    void TearDown() override {
-        removeTree(destination_);
-        for (const char* key : {fullKey, bigKey, plainKey}) deleteUninstallKey(key);
-        removeTree(specialFolder(CSIDL_COMMON_PROGRAMS) + "\\E2E Full Product");
-        DeleteFileA((specialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Full Tool.lnk").c_str());
-    }
-    std::string dest() const { return destination_ + "\\"; }
-    std::string shot(const char* step) const {
-        return std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" + step;
-    }
-
-    // From the licence step (or the destination step without a licence) to
-    // the installing step with the scenario's destination.
-    void startInstalling(Installer& run, bool licence = true) {
-        ASSERT_TRUE(run.waitForWindow());
-        if (licence) {
-            run.click(run.rightButton());
-            ASSERT_EQ(run.text(run.rightButton()), "Install");
-        }
-        run.typeDestination(dest());
-        run.click(run.rightButton());
-    }
-
-    // Unchecks every option, presses Finish and expects a clean exit.
-    void finishWithoutOptions(Installer& run) {
-        ASSERT_TRUE(run.waitForButton(run.rightButton(), "Next"));
-        run.click(run.rightButton());
-        for (int i = 0; i < 5; ++i)
-            if (HWND box = run.optionBox(i); box && IsWindowVisible(box)) SendMessageA(box, BM_CLICK, 0, 0);
-        run.click(run.rightButton());
-        EXPECT_EQ(run.waitForExit(), 0);
-    }
-
-    void expectSameTree(const std::string& product) {
-        const std::string source = productsFolder() + "\\" + product;
-        std::vector<std::string> installed = listTree(destination_);
-        installed.erase(std::remove(installed.begin(), installed.end(), "HalvUninstaller.exe"), installed.end());
-        EXPECT_EQ(installed, listTree(source));
-        for (const std::string& file : listTree(source)) {
-            if (file.back() == '\\') continue;
-            EXPECT_EQ(readFile(destination_ + "\\" + file), readFile(source + "\\" + file)) << file;
-        }
-    }
-
-    std::string destination_;
-};
 
 TEST_F(Scenario, FullInstallationWithEveryOption) {
     Installer run(installer("full.exe"));
@@ -202,6 +134,8 @@ TEST_F(Scenario, InsufficientSpaceNamesTheProduct) {
     run.answer(box, IDOK);
     EXPECT_EQ(run.text(run.rightButton()), "Install");
     EXPECT_EQ(run.text(run.control("Static", 196, 166)), "There is insufficient space to install.");
+    // The folder made for the refused destination is gone again.
+    EXPECT_FALSE(folderExists(destination_));
     run.click(run.leftButton());  // Back
     run.click(run.leftButton());  // Exit
     EXPECT_EQ(run.waitForExit(), 0);
@@ -268,10 +202,7 @@ TEST_F(Scenario, CancelOnCompletionStepRemovesTheInstallation) {
     EXPECT_EQ(run.text(run.leftButton()), "Cancel");
     run.click(run.leftButton());
     run.answer(run.waitForMessageBox(), IDYES);
-    Dialog done = run.waitForMessageBox();
-    EXPECT_EQ(done.text, removedText);
-    run.answer(done, IDOK);
-    EXPECT_EQ(run.waitForExit(), 0);
+    expectRemovedAndExit(run);
     EXPECT_FALSE(folderExists(destination_));
     EXPECT_FALSE(uninstallKeyExists(plainKey));
 }
@@ -283,34 +214,9 @@ TEST_F(Scenario, CloseCommandDuringExtractionAsksFirst) {
     Dialog box = run.waitForMessageBox();
     EXPECT_EQ(box.text, "Are you sure you want to cancel setup?");
     run.answer(box, IDYES);
-    Dialog done = run.waitForMessageBox();
-    EXPECT_EQ(done.text, removedText);
-    run.answer(done, IDOK);
-    EXPECT_EQ(run.waitForExit(), 0);
+    expectRemovedAndExit(run);
     EXPECT_FALSE(folderExists(destination_));
     EXPECT_FALSE(uninstallKeyExists(bigKey));
-}
-
-TEST_F(Scenario, FileThatCannotBeWrittenRollsBack) {
-    CreateDirectoryA(destination_.c_str(), nullptr);
-    // Held open without sharing, as another program would: even an
-    // administrator cannot replace it while it is open.
-    const std::string locked = destination_ + "\\readme.txt";
-    HANDLE file = CreateFileA(locked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    Installer run(installer("plain.exe"));
-    startInstalling(run, false);
-    run.answer(run.waitForMessageBox(), IDYES);
-    Dialog fatal = run.waitForMessageBox();
-    EXPECT_EQ(fatal.text, fatalText);
-    run.answer(fatal, IDOK);
-    Dialog done = run.waitForMessageBox();
-    EXPECT_EQ(done.text, removedText);
-    run.answer(done, IDOK);
-    EXPECT_EQ(run.waitForExit(), 0);
-    CloseHandle(file);
-    EXPECT_EQ(listTree(destination_), std::vector<std::string>{"readme.txt"});
-    EXPECT_FALSE(uninstallKeyExists(plainKey));
 }
 
 TEST_F(Scenario, CorruptedInstallerShowsTheIntegrityMessageOnly) {
