@@ -1,7 +1,9 @@
 // Expansion speed in MB/s of output: expandStream from a file into a file,
-// and zlib's uncompress of the same bytes (deflated at level 9) from memory
-// into memory, in the same run; then the checksum over a large file.
+// and zlib's uncompress (deflated at level 9) and xz's decoder (preset 6, the
+// xz tool's default) of the same bytes from memory into memory, in the same
+// run; then the checksum over a large file.
 #include <benchmark/benchmark.h>
+#include <lzma.h>
 #include <zlib.h>
 
 #include <stdio.h>
@@ -42,6 +44,7 @@ struct Prepared {
     std::vector<uint8_t> data;
     std::vector<uint8_t> stream;
     std::vector<uint8_t> deflated;
+    std::vector<uint8_t> xz;
     std::filesystem::path streamPath;
 };
 
@@ -60,6 +63,12 @@ const Prepared& prepared(int which) {
     p.deflated.resize(bound);
     compress2(p.deflated.data(), &bound, p.data.data(), p.data.size(), 9);
     p.deflated.resize(bound);
+    p.xz.resize(lzma_stream_buffer_bound(p.data.size()));
+    size_t xzSize = 0;
+    if (lzma_easy_buffer_encode(6, LZMA_CHECK_CRC32, nullptr, p.data.data(), p.data.size(), p.xz.data(), &xzSize,
+                                p.xz.size()) != LZMA_OK)
+        throw std::runtime_error("xz cannot encode the corpus");
+    p.xz.resize(xzSize);
     p.streamPath = scratchFolder() / ("stream" + std::to_string(which));
     writeFile(p.streamPath, p.stream);
 
@@ -109,6 +118,20 @@ void ZlibInflate(benchmark::State& state) {
     setCounters(state, p, p.deflated.size());
 }
 
+void XzDecode(benchmark::State& state) {
+    const Prepared& p = prepared((int)state.range(0));
+    std::vector<uint8_t> out(p.data.size());
+    for (auto _ : state) {
+        uint64_t memoryLimit = UINT64_MAX;
+        size_t in = 0, outSize = 0;
+        if (lzma_stream_buffer_decode(&memoryLimit, 0, nullptr, p.xz.data(), &in, p.xz.size(), out.data(), &outSize,
+                                      out.size()) != LZMA_OK)
+            state.SkipWithError("xz decode failed");
+        benchmark::DoNotOptimize(out.data());
+    }
+    setCounters(state, p, p.xz.size());
+}
+
 void Checksum(benchmark::State& state) {
     static const std::filesystem::path path = [] {
         auto file = scratchFolder() / "installer";
@@ -123,6 +146,7 @@ void Checksum(benchmark::State& state) {
 // 0 text-like, 1 binary-like, 2 random.
 BENCHMARK(ExpandStream)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(ZlibInflate)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(XzDecode)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(Checksum)->Unit(benchmark::kMillisecond);
 
 struct CleanUp {
