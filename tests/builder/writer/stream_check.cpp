@@ -30,17 +30,16 @@ void writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) 
     EXPECT_EQ(fclose(file), 0);
 }
 
-namespace {
-
-std::vector<uint8_t> readRest(FILE* file) {
+std::vector<uint8_t> readWholeFile(const std::string& path) {
     std::vector<uint8_t> bytes;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file) return bytes;
     uint8_t buffer[4096];
     size_t got;
     while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
+    fclose(file);
     return bytes;
 }
-
-}  // namespace
 
 std::vector<uint8_t> expandThroughInstaller(const std::vector<uint8_t>& stream,
                                             size_t uncompressedSize) {
@@ -54,7 +53,7 @@ std::vector<uint8_t> expandThroughInstaller(const std::vector<uint8_t>& stream,
     const std::string outputPath = tempPath("expanded.bin");
     writeWholeFile(inputPath, container);
     FILE* input = fopen(inputPath.c_str(), "rb");
-    FILE* output = fopen(outputPath.c_str(), "w+b");
+    FILE* output = fopen(outputPath.c_str(), "wb");
     if (!input || !output) {
         ADD_FAILURE() << "cannot open the files in " << ::testing::TempDir();
         if (input) fclose(input);
@@ -66,10 +65,8 @@ std::vector<uint8_t> expandThroughInstaller(const std::vector<uint8_t>& stream,
     EXPECT_EQ(result, 1) << "expandStream failed";
     EXPECT_EQ(ftell(input), lead + (long)stream.size()) << "the expansion did not stop at the stream's end";
     fclose(input);
-    fflush(output);
-    rewind(output);
-    std::vector<uint8_t> expanded = readRest(output);
     fclose(output);
+    std::vector<uint8_t> expanded = readWholeFile(outputPath);
     remove(inputPath.c_str());
     remove(outputPath.c_str());
     return expanded;

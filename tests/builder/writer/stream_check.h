@@ -20,3 +20,6 @@ std::string tempPath(const std::string& name);
 
 // Writes bytes to path; fails the current test when it cannot.
 void writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// The bytes of the file at path; empty when it cannot be opened.
+std::vector<uint8_t> readWholeFile(const std::string& path);
