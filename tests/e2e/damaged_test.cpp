@@ -10,8 +10,8 @@
 #include <functional>
 #include <stdexcept>
 
-#include "driver.h"
 #include "package_forge.h"
+#include "scenario.h"
 
 using namespace e2e;
 
@@ -21,11 +21,6 @@ const char integrityText[] =
     "File integrity check failed. This file has been altered from its original state, and is corrupt.\n"
     "Please visit the Halvorsine website at https://www.halvorsine.org/ to obtain an uncorrupted copy of this file.";
 const char initText[] = "Could not initialize installer. Fatal error, exiting.";
-const char fatalText[] =
-    "While attempting to install one or more files, a fatal error occured.\nSetup will now remove any installed "
-    "files and exit.";
-const char removedText[] = "Setup files have been removed. Setup will now exit.";
-const char plainKey[] = "E2E Tests Plain Product 3.0";
 
 enum class Refusal { Integrity, Initialize, Fatal };
 
@@ -226,12 +221,7 @@ TEST_P(Damaged, RefusedWithItsMessageAndNothingWritten) {
         ASSERT_TRUE(run.waitForWindow());
         run.typeDestination(destination_ + "\\");
         run.click(run.rightButton());
-        Dialog fatal = run.waitForMessageBox();
-        EXPECT_EQ(fatal.text, fatalText);
-        run.answer(fatal, IDOK);
-        Dialog removed = run.waitForMessageBox();
-        EXPECT_EQ(removed.text, removedText);
-        run.answer(removed, IDOK);
+        expectFatalAndRemoved(run);
         break;
     }
     }
@@ -253,13 +243,7 @@ TEST_P(DamagedIntoExisting, DestinationKeepsItsContent) {
     Dialog question = run.waitForMessageBox();
     EXPECT_EQ(question.text, "The specified destination folder already exists.\nDo you still want to install to this folder?");
     run.answer(question, IDYES);
-    Dialog fatal = run.waitForMessageBox();
-    EXPECT_EQ(fatal.text, fatalText);
-    run.answer(fatal, IDOK);
-    Dialog removed = run.waitForMessageBox();
-    EXPECT_EQ(removed.text, removedText);
-    run.answer(removed, IDOK);
-    EXPECT_EQ(run.waitForExit(), 0);
+    expectFatalAndRemoved(run);
     expectNothingWritten({"inner\\", "inner\\dest\\", "inner\\dest\\mine.txt"});
     EXPECT_EQ(readFile(destination_ + "\\mine.txt"), (Bytes{'m', 'i', 'n', 'e'}));
 }

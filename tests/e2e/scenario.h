@@ -39,6 +39,22 @@ inline TreeSnapshot snapshotTree(const std::string& folder) {
     return snapshot;
 }
 
+// The removal's closing message, answered, and a clean exit.
+inline void expectRemovedAndExit(Installer& run) {
+    Dialog done = run.waitForMessageBox();
+    EXPECT_EQ(done.text, removedText);
+    run.answer(done, IDOK);
+    EXPECT_EQ(run.waitForExit(), 0);
+}
+
+// The fatal-error message, then the removal's, each answered; a clean exit.
+inline void expectFatalAndRemoved(Installer& run) {
+    Dialog fatal = run.waitForMessageBox();
+    EXPECT_EQ(fatal.text, fatalText);
+    run.answer(fatal, IDOK);
+    expectRemovedAndExit(run);
+}
+
 // A fresh destination under C:\e2e, removed again when the scenario ends.
 class Scenario : public ::testing::Test {
 protected:
@@ -79,22 +95,6 @@ protected:
             if (HWND box = run.optionBox(i); box && IsWindowVisible(box)) SendMessageA(box, BM_CLICK, 0, 0);
         run.click(run.rightButton());
         EXPECT_EQ(run.waitForExit(), 0);
-    }
-
-    // The removal's closing message, answered, and a clean exit.
-    void expectRemovedAndExit(Installer& run) {
-        Dialog done = run.waitForMessageBox();
-        EXPECT_EQ(done.text, removedText);
-        run.answer(done, IDOK);
-        EXPECT_EQ(run.waitForExit(), 0);
-    }
-
-    // The fatal-error message, then the removal's, each answered; a clean exit.
-    void expectFatalAndRemoved(Installer& run) {
-        Dialog fatal = run.waitForMessageBox();
-        EXPECT_EQ(fatal.text, fatalText);
-        run.answer(fatal, IDOK);
-        expectRemovedAndExit(run);
     }
 
     void expectSameTree(const std::string& product) {
