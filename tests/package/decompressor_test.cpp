@@ -23,20 +23,18 @@ Expanded expand(const Bytes& stream, int32_t uncompressedSize, ProgressCallback 
     Bytes content(before, 0xEE);
     content.insert(content.end(), stream.begin(), stream.end());
     content.insert(content.end(), after, 0xDD);
-    TempFile in("in.bin", content), out("out.bin");
+    OpenFile in(content), out({}, "wb");
     Expanded expanded;
-    FILE* input = fopen(in.path.c_str(), "rb");
-    FILE* output = fopen(out.path.c_str(), "wb");
-    expanded.result = expandStream(input, (int32_t)before, (int32_t)stream.size(), uncompressedSize,
-                                   output, progress);
-    expanded.inputPosition = ftell(input);
-    fclose(input);
-    fclose(output);
-    expanded.output = out.read();
+    expanded.result = expandStream(in.file, (int32_t)before, (int32_t)stream.size(), uncompressedSize,
+                                   out.file, progress);
+    expanded.inputPosition = ftell(in.file);
+    fflush(out.file);
+    expanded.output = out.temp.read();
     return expanded;
 }
 
-std::vector<std::pair<int32_t, int32_t>> progressCalls;
+using Calls = std::vector<std::pair<int32_t, int32_t>>;
+Calls progressCalls;
 int stopAfterCall = -1;  // the 0-based call that answers 0; -1 never
 
 int recordProgress(int32_t done, int32_t total) {
@@ -52,18 +50,25 @@ protected:
     }
 };
 
-TEST_F(ExpandStream, WorkedExampleMatchReadsRingBeforeWriting) {
-    Expanded e = expand({0xC2, 0x02, 0x08}, 5);
-    EXPECT_EQ(e.result, 1);
-    EXPECT_EQ(e.output, (Bytes{0x61, 0x61, 0x00, 0x00, 0x00}));
-}
-
-TEST_F(ExpandStream, MatchAsFirstItemYieldsZeros) {
-    StreamBits bits;
-    bits.match(200, 6).literal('x');
-    Expanded e = expand(bits.bytes, 7);
-    EXPECT_EQ(e.result, 1);
-    EXPECT_EQ(e.output, (Bytes{0, 0, 0, 0, 0, 0, 'x'}));
+// Small streams and their exact output; the input is left behind the stream.
+TEST_F(ExpandStream, WorkedStreams) {
+    StreamBits firstMatch, cutMatch;
+    firstMatch.match(200, 6).literal('x');
+    cutMatch.literal('a').match(0, 17);
+    const struct { const char* what; Bytes stream; int32_t size; Bytes output; } cases[] = {
+        // A literal 'a', then a match of 4 from ring position 0: it reads the
+        // ring ('a' and three never-written zeros) before it writes.
+        {"worked example", {0xC2, 0x02, 0x08}, 5, {0x61, 0x61, 0x00, 0x00, 0x00}},
+        {"match as first item", firstMatch.bytes, 7, {0, 0, 0, 0, 0, 0, 'x'}},
+        {"final match cut at the size", cutMatch.bytes, 5, {'a', 'a', 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Expanded e = expand(c.stream, c.size, nullptr, 10, 20);
+        EXPECT_EQ(e.result, 1);
+        EXPECT_EQ(e.output, c.output);
+        EXPECT_EQ(e.inputPosition, (long)(10 + c.stream.size()));
+    }
 }
 
 TEST_F(ExpandStream, MatchRunningIntoItsOwnOutputYieldsOlderBytes) {
@@ -76,42 +81,13 @@ TEST_F(ExpandStream, MatchRunningIntoItsOwnOutputYieldsOlderBytes) {
         bits.literal(source.back());
     }
     bits.match((uint8_t)(300 - 2), 17);
-    Bytes expected = referenceExpand(bits.bytes, 317);
-    Bytes tail(expected.end() - 17, expected.end());
-    Bytes wanted = {source[298], source[299]};
-    for (int i = 0; i < 15; ++i) wanted.push_back(source[300 - 256 + i]);
-    EXPECT_EQ(tail, wanted);
+    Bytes wanted = source;
+    wanted.insert(wanted.end(), {source[298], source[299]});
+    wanted.insert(wanted.end(), source.begin() + 44, source.begin() + 44 + 15);
+    EXPECT_EQ(referenceExpand(bits.bytes, 317), wanted);
     Expanded e = expand(bits.bytes, 317);
     EXPECT_EQ(e.result, 1);
-    EXPECT_EQ(e.output, expected);
-}
-
-TEST_F(ExpandStream, FinalMatchIsCutAtUncompressedSize) {
-    StreamBits bits;
-    bits.literal('a').match(0, 17);
-    Expanded e = expand(bits.bytes, 5, nullptr, 10, 20);
-    EXPECT_EQ(e.result, 1);
-    EXPECT_EQ(e.output, (Bytes{'a', 'a', 0, 0, 0}));
-    EXPECT_EQ(e.inputPosition, (long)(10 + bits.bytes.size()));
-}
-
-TEST_F(ExpandStream, FileRecordWorkedExample) {
-    Expanded e = expand({0xC2, 0x88, 0x05, 0x00}, 4);
-    EXPECT_EQ(e.result, 1);
-    EXPECT_EQ(e.output, (Bytes{0x61, 0x62, 0x61, 0x62}));
-}
-
-TEST_F(ExpandStream, ThousandLiteralsTake1125Bytes) {
-    StreamBits bits;
-    Bytes data;
-    for (int i = 0; i < 1000; ++i) {
-        data.push_back((uint8_t)(i * 131 + 17));
-        bits.literal(data.back());
-    }
-    ASSERT_EQ(bits.bytes.size(), 1125u);
-    Expanded e = expand(bits.bytes, 1000);
-    EXPECT_EQ(e.result, 1);
-    EXPECT_EQ(e.output, data);
+    EXPECT_EQ(e.output, wanted);
 }
 
 // A stream of exactly length bytes whose items end in its last byte: a mix of
@@ -144,12 +120,9 @@ Bytes streamOfLength(size_t length, uint32_t seed, size_t* produced) {
     return bits.bytes;
 }
 
+// The progress bar moves once per block read: 4098 bytes first, 4096 after.
 TEST_F(ExpandStream, ProgressCallsFollowTheBlocks) {
-    struct Case {
-        size_t length;
-        std::vector<std::pair<int32_t, int32_t>> calls;
-    };
-    const Case cases[] = {
+    const struct { size_t length; Calls calls; } cases[] = {
         {585, {{0, 585}, {585, 585}}},
         {4097, {{0, 4097}, {4097, 4097}}},
         {4098, {{0, 4098}, {4098, 4098}}},
@@ -157,7 +130,7 @@ TEST_F(ExpandStream, ProgressCallsFollowTheBlocks) {
         {10000, {{0, 10000}, {4098, 10000}, {8194, 10000}, {10000, 10000}}},
         {12290, {{0, 12290}, {4098, 12290}, {8194, 12290}, {12290, 12290}}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.length);
         progressCalls.clear();
         size_t produced;
@@ -170,91 +143,80 @@ TEST_F(ExpandStream, ProgressCallsFollowTheBlocks) {
     }
 }
 
-TEST_F(ExpandStream, StopOnFirstCallLeavesOutputEmptyAndInputAtStart) {
+// The output goes out in whole 4096-byte pieces as they fill; an item that
+// reaches the uncompressed size writes no piece of its own, so a stop at a
+// call shows exactly which pieces were written.
+TEST_F(ExpandStream, StopAtAProgressCallShowsTheWholePiecesWritten) {
     size_t produced;
     Bytes stream = streamOfLength(5000, 1, &produced);
     stopAfterCall = 0;
     Expanded e = expand(stream, (int32_t)produced, recordProgress, 40);
     EXPECT_EQ(e.result, 0);
     EXPECT_TRUE(e.output.empty());
-    EXPECT_EQ(e.inputPosition, 40);
-}
+    EXPECT_EQ(e.inputPosition, 40);  // the first call comes before any read
 
-// The output goes out in whole 4096-byte pieces as they fill; an item that
-// reaches the uncompressed size writes no piece of its own, so a stop at the
-// last call shows exactly which pieces were written.
-TEST_F(ExpandStream, OutputGoesOutInWholePieces) {
-    StreamBits literalsOnly;
+    StreamBits literalsOnly, matchCompletes;
     for (int i = 0; i < 4100; ++i) literalsOnly.literal((uint8_t)i);
-    stopAfterCall = 2;
-    Expanded e = expand(literalsOnly.bytes, 4100, recordProgress);
-    EXPECT_EQ(e.result, 0);
-    EXPECT_EQ(e.output.size(), 4096u);
-
-    StreamBits matchCompletes;
     for (int i = 0; i < 4090; ++i) matchCompletes.literal((uint8_t)i);
     matchCompletes.match(0, 17);
     progressCalls.clear();
     stopAfterCall = 2;
+    e = expand(literalsOnly.bytes, 4100, recordProgress);
+    EXPECT_EQ(e.result, 0);
+    EXPECT_EQ(e.output.size(), 4096u);
+    progressCalls.clear();
     e = expand(matchCompletes.bytes, 4100, recordProgress);
     EXPECT_EQ(e.result, 0);
     EXPECT_EQ(progressCalls.size(), 3u);
     EXPECT_TRUE(e.output.empty());
-
-    progressCalls.clear();
     stopAfterCall = -1;
     e = expand(matchCompletes.bytes, 4100, recordProgress);
     EXPECT_EQ(e.result, 1);
     EXPECT_EQ(e.output, referenceExpand(matchCompletes.bytes, 4100));
 }
 
-TEST_F(ExpandStream, UncompressedSizeZeroFailsWithoutMovingInput) {
-    TempFile in("in.bin", Bytes(64, 0x55)), out("out.bin");
-    FILE* input = fopen(in.path.c_str(), "rb");
-    FILE* output = fopen(out.path.c_str(), "wb");
-    fseek(input, 7, SEEK_SET);
-    EXPECT_EQ(expandStream(input, 10, 20, 0, output, nullptr), 0);
-    EXPECT_EQ(ftell(input), 7);
-    EXPECT_EQ(expandStream(input, 10, 20, -5, output, nullptr), 0);
-    EXPECT_EQ(expandStream(input, -1, 20, 5, output, nullptr), 0);
-    EXPECT_EQ(expandStream(input, 10, -20, 5, output, nullptr), 0);
-    EXPECT_EQ(expandStream(nullptr, 10, 20, 5, output, nullptr), 0);
-    EXPECT_EQ(expandStream(input, 10, 20, 5, nullptr, nullptr), 0);
-    fclose(input);
-    fclose(output);
+TEST_F(ExpandStream, RefusesArgumentsInputsAndOutputsThatCannotServe) {
+    StreamBits two, many;
+    two.literal('a').literal('b');
+    for (int i = 0; i < 5000; ++i) many.literal((uint8_t)i);
+    OpenFile padding(Bytes(64, 0x55)), twoFile(two.bytes), manyFile(many.bytes), empty({}),
+        out({}, "wb"), readOnly({1, 2, 3});
+    fseek(padding.file, 7, SEEK_SET);
+    EXPECT_EQ(expandStream(padding.file, 10, 20, 0, out.file, nullptr), 0);
+    EXPECT_EQ(ftell(padding.file), 7);  // refused before the input moved
+    const struct { FILE* input; int32_t start, compressed, uncompressed; FILE* output; } cases[] = {
+        {padding.file, 10, 20, -5, out.file},
+        {padding.file, -1, 20, 5, out.file},
+        {padding.file, 10, -20, 5, out.file},
+        {nullptr, 10, 20, 5, out.file},
+        {padding.file, 10, 20, 5, nullptr},
+        {twoFile.file, 0, 4, 2, out.file},  // beyond the input
+        {twoFile.file, 2, 2, 2, out.file},  // ditto
+        {twoFile.file, 0x7FFFFFFF, 0x7FFFFFFF, 2, out.file},
+        {twoFile.file, 0, 3, 3, out.file},  // 2 bytes for 3
+        {empty.file, 0, 0, 1, out.file},
+        {manyFile.file, 0, (int32_t)many.bytes.size(), 5000, readOnly.file},  // cannot write
+    };
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const auto& c = cases[i];
+        EXPECT_EQ(expandStream(c.input, c.start, c.compressed, c.uncompressed, c.output, nullptr), 0)
+            << "case " << i;
+    }
 }
 
-TEST_F(ExpandStream, RefusesStreamsThatDoNotFitOrEndEarly) {
-    StreamBits bits;
-    bits.literal('a').literal('b');
-    TempFile in("in.bin", bits.bytes), empty("empty.bin", {}), out("out.bin");
-    FILE* input = fopen(in.path.c_str(), "rb");
-    FILE* output = fopen(out.path.c_str(), "wb");
-    EXPECT_EQ(expandStream(input, 0, 4, 2, output, nullptr), 0);           // beyond the input
-    EXPECT_EQ(expandStream(input, 2, 2, 2, output, nullptr), 0);           // ditto
-    EXPECT_EQ(expandStream(input, 0x7FFFFFFF, 0x7FFFFFFF, 2, output, nullptr), 0);
-    EXPECT_EQ(expandStream(input, 0, 3, 3, output, nullptr), 0);           // 2 bytes for 3
-    FILE* nothing = fopen(empty.path.c_str(), "rb");
-    EXPECT_EQ(expandStream(nothing, 0, 0, 1, output, nullptr), 0);         // empty input
-    fclose(nothing);
-    fclose(input);
-    fclose(output);
-
-    // The stream's bytes run out inside its last item.
-    Bytes cut = {0xC2, 0x02};
-    EXPECT_EQ(expand(cut, 5).result, 0);
-    // Items that produce fewer bytes than the record says.
+// A record's sizes must match the stream to the byte and the item.
+TEST_F(ExpandStream, RefusesStreamsThatEndEarlyOrRunOn) {
+    EXPECT_EQ(expand({0xC2, 0x02}, 5).result, 0);  // the bytes run out inside the last item
     size_t produced;
     Bytes longer = streamOfLength(9000, 4, &produced);
-    EXPECT_EQ(expand(longer, (int32_t)produced + 1).result, 0);
+    EXPECT_EQ(expand(longer, (int32_t)produced + 1).result, 0);  // fewer bytes than the record says
     EXPECT_EQ(expand(longer, (int32_t)produced).result, 1);
     // Items left over once the record's size is produced, in the first block
     // and far beyond it; a final match cut at the size is not a surplus.
-    StreamBits two;
+    StreamBits two, overshoot;
     two.literal('a').literal('b');
     EXPECT_EQ(expand(two.bytes, 1).result, 0);
     EXPECT_EQ(expand(longer, 100).result, 0);
-    StreamBits overshoot;
     overshoot.literal('a').match(0, 17).literal('z');
     EXPECT_EQ(expand(overshoot.bytes, 5).result, 0);
 }
@@ -262,28 +224,13 @@ TEST_F(ExpandStream, RefusesStreamsThatDoNotFitOrEndEarly) {
 TEST_F(ExpandStream, CompressedSizeZeroTakesWholeInput) {
     StreamBits bits;
     bits.literal('q').match(0, 3);
-    TempFile in("in.bin", bits.bytes), out("out.bin");
-    FILE* input = fopen(in.path.c_str(), "rb");
-    FILE* output = fopen(out.path.c_str(), "wb");
-    fseek(input, 1, SEEK_SET);
-    progressCalls.clear();
-    EXPECT_EQ(expandStream(input, 1, 0, 4, output, recordProgress), 1);
-    fclose(input);
-    fclose(output);
-    EXPECT_EQ(out.read(), (Bytes{'q', 'q', 0, 0}));
+    OpenFile in(bits.bytes), out({}, "wb");
+    fseek(in.file, 1, SEEK_SET);
+    EXPECT_EQ(expandStream(in.file, 1, 0, 4, out.file, recordProgress), 1);
+    fflush(out.file);
+    EXPECT_EQ(out.temp.read(), (Bytes{'q', 'q', 0, 0}));
     int32_t total = (int32_t)bits.bytes.size();
-    EXPECT_EQ(progressCalls, (std::vector<std::pair<int32_t, int32_t>>{{0, total}, {total, total}}));
-}
-
-TEST_F(ExpandStream, WriteFailureIsReported) {
-    StreamBits bits;
-    for (int i = 0; i < 5000; ++i) bits.literal((uint8_t)i);
-    TempFile in("in.bin", bits.bytes), out("out.bin", {1, 2, 3});
-    FILE* input = fopen(in.path.c_str(), "rb");
-    FILE* readOnly = fopen(out.path.c_str(), "rb");
-    EXPECT_EQ(expandStream(input, 0, (int32_t)bits.bytes.size(), 5000, readOnly, nullptr), 0);
-    fclose(input);
-    fclose(readOnly);
+    EXPECT_EQ(progressCalls, (Calls{{0, total}, {total, total}}));
 }
 
 // Random item streams of many lengths against the plain model: literals,

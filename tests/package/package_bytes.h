@@ -32,17 +32,18 @@ struct ByteBuilder {
         for (int i = 0; i < 4; ++i) bytes.push_back((uint8_t)(value >> (8 * i)));
         return *this;
     }
-    ByteBuilder& raw(const Bytes& data) {
-        bytes.insert(bytes.end(), data.begin(), data.end());
-        return *this;
-    }
-    ByteBuilder& text(const std::string& data) {
-        bytes.insert(bytes.end(), data.begin(), data.end());
-        return *this;
-    }
+    ByteBuilder& raw(const Bytes& data) { return bytes.insert(bytes.end(), data.begin(), data.end()), *this; }
     // A counted string: u32 length, then the bytes.
-    ByteBuilder& counted(const std::string& data) { return u32((uint32_t)data.size()).text(data); }
+    ByteBuilder& counted(const std::string& data) {
+        u32((uint32_t)data.size());
+        return bytes.insert(bytes.end(), data.begin(), data.end()), *this;
+    }
 };
+
+inline uint32_t wordAt(const Bytes& bytes, size_t at) {
+    return (uint32_t)bytes[at] | (uint32_t)bytes[at + 1] << 8 | (uint32_t)bytes[at + 2] << 16 |
+           (uint32_t)bytes[at + 3] << 24;
+}
 
 // The checksum as its definition states it, one word at a time.
 inline uint32_t referenceChecksum(const Bytes& file, size_t covered, uint32_t seed) {
@@ -59,8 +60,7 @@ inline uint32_t referenceChecksum(const Bytes& file, size_t covered, uint32_t se
 inline Bytes installerFile(const Bytes& program, const Bytes& package) {
     ByteBuilder file;
     file.raw(program).raw(package).u32((uint32_t)package.size()).u32((uint32_t)program.size());
-    uint32_t checksum = referenceChecksum(file.bytes, file.bytes.size(), 0x20552055u);
-    return file.u32(checksum).bytes;
+    return file.u32(referenceChecksum(file.bytes, file.bytes.size(), 0x20552055u)).bytes;
 }
 
 // The header fields in package order, with values that tests change one by one.
@@ -93,17 +93,10 @@ struct StreamBits {
             if (value >> i & 1) bytes.back() |= (uint8_t)(1 << (bitCount % 8));
         }
     }
-    StreamBits& literal(uint8_t value) {
-        put(0, 1);
-        put(value, 8);
-        return *this;
-    }
+    StreamBits& literal(uint8_t value) { return put(0, 1), put(value, 8), *this; }
     // Copies length (2..17) bytes from absolute ring position position.
     StreamBits& match(uint8_t position, uint32_t length) {
-        put(1, 1);
-        put(position, 8);
-        put(length - 2, 4);
-        return *this;
+        return put(1, 1), put(position, 8), put(length - 2, 4), *this;
     }
 };
 
@@ -167,12 +160,19 @@ struct TempFile {
     Bytes read() const {
         Bytes content;
         FILE* file = fopen(path.c_str(), "rb");
-        if (!file) return content;
-        int byte;
-        while ((byte = fgetc(file)) != EOF) content.push_back((uint8_t)byte);
-        fclose(file);
+        for (int byte; file && (byte = fgetc(file)) != EOF;) content.push_back((uint8_t)byte);
+        if (file) fclose(file);
         return content;
     }
+};
+
+// A temporary file holding content, open in mode for the test's life.
+struct OpenFile {
+    TempFile temp;
+    FILE* file;
+    explicit OpenFile(const Bytes& content, const char* mode = "rb")
+        : temp("open.bin", content), file(fopen(temp.path.c_str(), mode)) {}
+    ~OpenFile() { if (file) fclose(file); }
 };
 
 }  // namespace package_bytes

@@ -6,7 +6,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,15 +15,6 @@ using namespace package_bytes;
 
 namespace {
 
-struct OpenFile {
-    TempFile temp;
-    FILE* file;
-    explicit OpenFile(const Bytes& content) : temp("payload.bin", content) {
-        file = fopen(temp.path.c_str(), "rb");
-    }
-    ~OpenFile() { fclose(file); }
-};
-
 const Bytes kWorkedRecord = {0x04, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00,
                              0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00, 0x61, 0x2E,
                              0x74, 0x78, 0x74, 0xC2, 0x88, 0x05, 0x00};
@@ -32,7 +22,7 @@ const Bytes kWorkedRecord = {0x04, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x0
 TEST(FileRecord, WorkedExampleExpandsAndLeavesInputAtNextRecord) {
     Bytes content = kWorkedRecord;
     content.insert(content.end(), {0x99, 0x99});
-    OpenFile in(content);
+    OpenFile in(content), out({}, "wb");
     FileRecordHead record;
     ASSERT_EQ(readFileRecordHead(in.file, &record), 1);
     EXPECT_EQ(record.compressedSize, 4u);
@@ -40,13 +30,9 @@ TEST(FileRecord, WorkedExampleExpandsAndLeavesInputAtNextRecord) {
     EXPECT_EQ(record.directoryIndex, 0u);
     EXPECT_EQ(record.nameLength, 5u);
     EXPECT_STREQ(record.name, "a.txt");
-    TempFile out("a.txt");
-    FILE* output = fopen(out.path.c_str(), "wb");
-    EXPECT_EQ(expandStream(in.file, (int32_t)ftell(in.file), (int32_t)record.compressedSize,
-                           (int32_t)record.uncompressedSize, output, nullptr),
-              1);
-    fclose(output);
-    EXPECT_EQ(out.read(), (Bytes{0x61, 0x62, 0x61, 0x62}));
+    EXPECT_EQ(expandStream(in.file, (int32_t)ftell(in.file), 4, 4, out.file, nullptr), 1);
+    fflush(out.file);
+    EXPECT_EQ(out.temp.read(), (Bytes{0x61, 0x62, 0x61, 0x62}));
     EXPECT_EQ(ftell(in.file), 25);
 }
 
@@ -59,44 +45,29 @@ TEST(FileRecord, NameLimitAndShortFile) {
     OpenFile tooLong(ByteBuilder().u32(0).u32(0).u32(0).counted(std::string(260, 'n')).bytes);
     EXPECT_EQ(readFileRecordHead(tooLong.file, &record), 0);
     EXPECT_STREQ(record.name, "");
-    Bytes cut(kWorkedRecord.begin(), kWorkedRecord.begin() + 18);
-    OpenFile shortFile(cut);
-    EXPECT_EQ(readFileRecordHead(shortFile.file, &record), 0);
-    OpenFile headOnly(Bytes(kWorkedRecord.begin(), kWorkedRecord.begin() + 10));
-    EXPECT_EQ(readFileRecordHead(headOnly.file, &record), 0);
-}
-
-TEST(FileRecord, EmptyFileTableHoldsUninstallerAfterHeader) {
-    HeaderFields fields;
-    fields.fileCount = 0;
-    Bytes package = ByteBuilder()
-                        .raw(fields.bytes())
-                        .u32(0).u32(0).u32(0).counted(UNINSTALLER_FILE_NAME)
-                        .bytes;
-    TempFile installer("setup.exe", installerFile(Bytes(64, 0x4D), package));
-    std::unique_ptr<PackageHeader> header(new PackageHeader);
-    ASSERT_EQ(readPackageHeader(installer.path.c_str(), header.get()), 1);
-    FILE* file = fopen(installer.path.c_str(), "rb");
-    fseek(file, (long)fileTableOffset(header.get()), SEEK_SET);
-    FileRecordHead record;
-    EXPECT_EQ(readFileRecordHead(file, &record), 1);
-    EXPECT_STREQ(record.name, UNINSTALLER_FILE_NAME);
-    fclose(file);
+    for (size_t cut : {18, 10}) {  // inside the name, inside the counts
+        OpenFile shortFile(Bytes(kWorkedRecord.begin(), kWorkedRecord.begin() + cut));
+        EXPECT_EQ(readFileRecordHead(shortFile.file, &record), 0) << cut;
+    }
 }
 
 // Each node is one block with its strings; the installer keeps them for its
 // whole run, the tests free them.
 void freeNodes(ListNode* node) {
-    while (node) {
-        ListNode* next = node->next;
-        free(node);
-        node = next;
-    }
+    for (ListNode* next; node; node = next) next = node->next, free(node);
 }
 
 struct Lists {
     PayloadLists lists;
-    Lists() { memset(&lists, 0, sizeof lists); }
+    int result;
+    explicit Lists(const Bytes& content) {
+        memset(&lists, 0, sizeof lists);
+        OpenFile in(content);
+        result = readPayloadLists(in.file, &lists);
+        if (result) {
+            EXPECT_EQ(ftell(in.file), (long)content.size());
+        }
+    }
     ~Lists() {
         freeNodes(lists.shortcutsHead);
         for (ListNode* folder = lists.groupEntriesHead; folder; folder = folder->next)
@@ -105,6 +76,7 @@ struct Lists {
     }
 };
 
+// The nodes of a list, checking both directions of its links.
 template <typename Node>
 std::vector<Node*> nodes(ListNode* head, ListNode* tail) {
     std::vector<Node*> all;
@@ -117,90 +89,69 @@ std::vector<Node*> nodes(ListNode* head, ListNode* tail) {
     return all;
 }
 
+// The lists as text, one record a line, the closing strings on the last.
+std::string describe(const PayloadLists& lists) {
+    std::string text;
+    for (auto* s : nodes<ShortcutRecord>(lists.shortcutsHead, lists.shortcutsTail))
+        text += std::string("shortcut ") + s->target + " " + s->location + " " + s->name + "\n";
+    text += std::string("group ") + lists.programGroupName + "\n";
+    for (auto* folder : nodes<GroupFolderRecord>(lists.groupEntriesHead, lists.groupEntriesTail)) {
+        text += std::string("folder ") + folder->folder + "\n";
+        for (auto* item : nodes<GroupItemRecord>(folder->firstItem, folder->lastItem))
+            text += std::string("  item ") + item->target + " " + item->name + "\n";
+    }
+    return text + lists.websiteUrl + "|" + lists.programToRun + "|" + lists.helpFile + "|" +
+           lists.finishText;
+}
+
 TEST(PayloadLists, ReadsListsAndClosingStringsInOrder) {
-    Bytes content = ByteBuilder()
-                        .u32(2)
-                        .counted("\\app.exe").counted("{DESKTOP}").counted("App")
-                        .counted("\\readme.txt").counted("{DESKTOP}").counted("Read me")
-                        .counted("Sample Product")
-                        .u32(2)
-                        .counted("\\").u32(2)
-                        .counted("\\app.exe").counted("App")
-                        .counted("\\HalvUninstaller.exe").counted("Uninstall")
-                        .counted("\\Extras").u32(0)
-                        .counted("http://example.invalid/").counted("\\app.exe")
-                        .counted("\\help.txt").counted("Thank you.")
-                        .bytes;
-    OpenFile in(content);
-    Lists read;
-    ASSERT_EQ(readPayloadLists(in.file, &read.lists), 1);
-    auto shortcuts = nodes<ShortcutRecord>(read.lists.shortcutsHead, read.lists.shortcutsTail);
-    ASSERT_EQ(shortcuts.size(), 2u);
-    EXPECT_STREQ(shortcuts[0]->target, "\\app.exe");
-    EXPECT_STREQ(shortcuts[0]->location, "{DESKTOP}");
-    EXPECT_STREQ(shortcuts[0]->name, "App");
-    EXPECT_STREQ(shortcuts[1]->name, "Read me");
-    EXPECT_STREQ(read.lists.programGroupName, "Sample Product");
-    auto folders = nodes<GroupFolderRecord>(read.lists.groupEntriesHead, read.lists.groupEntriesTail);
-    ASSERT_EQ(folders.size(), 2u);
-    EXPECT_STREQ(folders[0]->folder, "\\");
-    auto items = nodes<GroupItemRecord>(folders[0]->firstItem, folders[0]->lastItem);
-    ASSERT_EQ(items.size(), 2u);
-    EXPECT_STREQ(items[1]->target, "\\HalvUninstaller.exe");
-    EXPECT_STREQ(items[1]->name, "Uninstall");
-    EXPECT_STREQ(folders[1]->folder, "\\Extras");
-    EXPECT_EQ(folders[1]->firstItem, nullptr);
-    EXPECT_EQ(folders[1]->lastItem, nullptr);
-    EXPECT_STREQ(read.lists.websiteUrl, "http://example.invalid/");
-    EXPECT_STREQ(read.lists.programToRun, "\\app.exe");
-    EXPECT_STREQ(read.lists.helpFile, "\\help.txt");
-    EXPECT_STREQ(read.lists.finishText, "Thank you.");
-    EXPECT_EQ(ftell(in.file), (long)content.size());
+    Lists read(ByteBuilder()
+                   .u32(2)
+                   .counted("\\app.exe").counted("{DESKTOP}").counted("App")
+                   .counted("\\readme.txt").counted("{DESKTOP}").counted("Read me")
+                   .counted("Sample Product")
+                   .u32(2)
+                   .counted("\\").u32(2)
+                   .counted("\\app.exe").counted("App")
+                   .counted("\\HalvUninstaller.exe").counted("Uninstall")
+                   .counted("\\Extras").u32(0)
+                   .counted("http://example.invalid/").counted("\\app.exe")
+                   .counted("\\help.txt").counted("Thank you.")
+                   .bytes);
+    EXPECT_EQ(read.result, 1);
+    EXPECT_EQ(describe(read.lists),
+              "shortcut \\app.exe {DESKTOP} App\n"
+              "shortcut \\readme.txt {DESKTOP} Read me\n"
+              "group Sample Product\n"
+              "folder \\\n"
+              "  item \\app.exe App\n"
+              "  item \\HalvUninstaller.exe Uninstall\n"
+              "folder \\Extras\n"
+              "http://example.invalid/|\\app.exe|\\help.txt|Thank you.");
 }
 
-TEST(PayloadLists, EmptyListsStillReadClosingStrings) {
-    OpenFile in(ByteBuilder().u32(0).counted("").u32(0).counted("").counted("run.exe")
-                    .counted("").counted("Done").bytes);
-    Lists read;
-    ASSERT_EQ(readPayloadLists(in.file, &read.lists), 1);
-    EXPECT_EQ(read.lists.shortcutsHead, nullptr);
-    EXPECT_EQ(read.lists.groupEntriesHead, nullptr);
-    EXPECT_STREQ(read.lists.programGroupName, "");
-    EXPECT_STREQ(read.lists.programToRun, "run.exe");
-    EXPECT_STREQ(read.lists.finishText, "Done");
+TEST(PayloadLists, EmptyListsAndTheLongestString) {
+    const std::string longest(259, 'w');
+    Lists read(ByteBuilder().u32(0).counted("").u32(0).counted(longest)
+                   .counted("run.exe").counted("").counted("Done").bytes);
+    EXPECT_EQ(read.result, 1);
+    EXPECT_EQ(describe(read.lists), "group \n" + longest + "|run.exe||Done");
+    Lists tooLong(ByteBuilder().u32(0).counted("").u32(0).counted(longest + "w")
+                      .counted("").counted("").counted("").bytes);
+    EXPECT_EQ(tooLong.result, 0);
 }
 
-TEST(PayloadLists, RefusesLongStringsFalseCountsAndShortFiles) {
-    Bytes tail = ByteBuilder().counted("").u32(0).counted("").counted("").counted("").bytes;
-    Bytes longest = ByteBuilder().u32(0).counted("").u32(0).counted(std::string(259, 'w'))
-                        .raw(Bytes(tail.end() - 12, tail.end())).bytes;
-    OpenFile ok(longest);
-    Lists read;
-    EXPECT_EQ(readPayloadLists(ok.file, &read.lists), 1);
-    Bytes tooLong = ByteBuilder().u32(0).counted("").u32(0).counted(std::string(260, 'w'))
-                        .raw(Bytes(tail.end() - 12, tail.end())).bytes;
-    OpenFile bad(tooLong);
-    Lists refused;
-    EXPECT_EQ(readPayloadLists(bad.file, &refused.lists), 0);
-
-    // A count far beyond what the file holds ends at the file's end, keeping
-    // the shortcuts that were whole.
-    OpenFile hostile(ByteBuilder().u32(0xFFFFFFFF).counted("\\a").counted("{DESKTOP}")
-                         .counted("A").counted("\\b").bytes);
-    Lists partial;
-    EXPECT_EQ(readPayloadLists(hostile.file, &partial.lists), 0);
-    auto kept = nodes<ShortcutRecord>(partial.lists.shortcutsHead, partial.lists.shortcutsTail);
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_STREQ(kept[0]->name, "A");
-
-    OpenFile hostileItems(ByteBuilder().u32(0).counted("G").u32(1).counted("\\").u32(0x7FFFFFFF)
-                              .counted("\\a").bytes);
-    Lists folderKept;
-    EXPECT_EQ(readPayloadLists(hostileItems.file, &folderKept.lists), 0);
-    auto folders = nodes<GroupFolderRecord>(folderKept.lists.groupEntriesHead,
-                                            folderKept.lists.groupEntriesTail);
-    ASSERT_EQ(folders.size(), 1u);
-    EXPECT_EQ(folders[0]->firstItem, nullptr);
+// Counts come from the file: a count far beyond what the file holds ends at
+// the file's end, keeping the records that were whole.
+TEST(PayloadLists, FalseCountsEndAtTheEndOfTheFile) {
+    Lists shortcuts(ByteBuilder().u32(0xFFFFFFFF).counted("\\a").counted("{DESKTOP}")
+                        .counted("A").counted("\\b").bytes);
+    EXPECT_EQ(shortcuts.result, 0);
+    EXPECT_EQ(describe(shortcuts.lists), "shortcut \\a {DESKTOP} A\ngroup \n|||");
+    Lists items(ByteBuilder().u32(0).counted("G").u32(1).counted("\\").u32(0x7FFFFFFF)
+                    .counted("\\a").bytes);
+    EXPECT_EQ(items.result, 0);
+    EXPECT_EQ(describe(items.lists), "group G\nfolder \\\n|||");
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ TEST(PixelSurface, IsOnePictureForGdiAndThePrimitives) {
     EXPECT_EQ(GetPixel(s.memoryDc, 4, 3), RGB(9, 9, 9));
 }
 
-TEST(PixelSurface, CreationTakesEveryKindOfReference) {
+TEST(PixelSurface, CreationTakesEveryKindOfReferenceAndRefusesWhatItCannotDescribe) {
     HDC screen = GetDC(nullptr);
     PixelSurface surface;
     ASSERT_EQ(CreatePixelSurface(screen, nullptr, &surface, 3, 3, 32), 1);
@@ -81,15 +81,12 @@ TEST(PixelSurface, CreationTakesEveryKindOfReference) {
     ASSERT_EQ(CreatePixelSurface(nullptr, GetDesktopWindow(), &surface, 3, 3, 32), 1);
     DestroyPixelSurface(&surface);
     EXPECT_EQ(surface.memoryDc, nullptr);
-}
-
-TEST(PixelSurface, RefusesEmptySizesAndDepthsItCannotDescribe) {
-    PixelSurface surface;
-    EXPECT_EQ(CreatePixelSurface(nullptr, nullptr, &surface, 0, 3, 32), 0);
-    EXPECT_EQ(CreatePixelSurface(nullptr, nullptr, &surface, 3, -3, 32), 0);
-    EXPECT_EQ(CreatePixelSurface(nullptr, nullptr, &surface, 3, 3, 24), 0);
-    EXPECT_EQ(surface.buffer, nullptr);
-    EXPECT_EQ(surface.bitmap, nullptr);
+    const struct { int32_t width, height, bits; } refused[] = {{0, 3, 32}, {3, -3, 32}, {3, 3, 24}};
+    for (const auto& r : refused) {
+        EXPECT_EQ(CreatePixelSurface(nullptr, nullptr, &surface, r.width, r.height, r.bits), 0) << r.bits;
+        EXPECT_EQ(surface.buffer, nullptr);
+        EXPECT_EQ(surface.bitmap, nullptr);
+    }
     DestroyPixelSurface(&surface);
     EXPECT_EQ(CreatePixelSurface(nullptr, nullptr, nullptr, 3, 3, 32), 0);
 }
@@ -116,42 +113,38 @@ TEST(PixelSurface, PresentCopiesTheTopLeftPixels) {
     }
 }
 
-TEST(PixelDrawIcon, RebuildsTheTransparencyOfAnIconWithoutAlpha) {
+// A 24-bit icon has its transparency rebuilt from the mask; a 32-bit icon
+// keeps its own alpha. Either way the destination alpha stays.
+TEST(PixelDrawIcon, DrawsTheOpaqueHalfOnly) {
+    const struct { int bits; PixelColor colour; int32_t x, y; } icons[] = {
+        {24, bgra(0, 0, 200, 0), 2, 3}, {32, bgra(0, 180, 0, 255), 0, 0}};
+    for (const auto& c : icons) {
+        SCOPED_TRACE(c.bits);
+        HICON icon = makeIcon(c.bits, c.colour);
+        ASSERT_NE(icon, nullptr);
+        BufferPtr target = makeFilled(20, 20, backdrop);
+        EXPECT_EQ(PixelDrawIcon(target.get(), BlitAlpha, c.x, c.y, 16, 16, icon), 1);
+        PixelColor drawn = c.colour;
+        drawn.alpha = backdrop.alpha;
+        for (int y = 0; y < 20; y++)
+            for (int x = 0; x < 20; x++) {
+                bool opaque = x >= c.x && x < c.x + 8 && y >= c.y && y < c.y + 16;
+                EXPECT_EQ(at(target.get(), x, y), opaque ? drawn : backdrop) << "at " << x << "," << y;
+            }
+        DestroyIcon(icon);
+    }
+}
+
+TEST(PixelDrawIcon, DisabledLookAndRefusals) {
     HICON icon = makeIcon(24, bgra(0, 0, 200, 0));
     ASSERT_NE(icon, nullptr);
-    BufferPtr target = makeFilled(20, 20, backdrop);
-    EXPECT_EQ(PixelDrawIcon(target.get(), BlitAlpha, 2, 3, 16, 16, icon), 1);
-    for (int y = 0; y < 20; y++) {
-        for (int x = 0; x < 20; x++) {
-            bool opaque = x >= 2 && x < 10 && y >= 3 && y < 19;
-            EXPECT_EQ(at(target.get(), x, y), opaque ? bgra(0, 0, 200, 33) : backdrop)
-                << "at " << x << "," << y;
-        }
-    }
-    // Disabled look: grey 0.34 * 200 = 68 at half strength, every pixel opaque.
-    target = makeFilled(16, 16, backdrop);
+    // Grey 0.34 * 200 = 68 at half strength, every pixel opaque.
+    BufferPtr target = makeFilled(16, 16, backdrop);
     EXPECT_EQ(PixelDrawIcon(target.get(), BlitGrayHalf, 0, 0, 16, 16, icon), 1);
     EXPECT_EQ(at(target.get(), 0, 0), bgra(59, 64, 69, 255));
     EXPECT_EQ(at(target.get(), 15, 15), bgra(50, 60, 70, 255));
-    DestroyIcon(icon);
-}
-
-TEST(PixelDrawIcon, KeepsTheAlphaOfAThirtyTwoBitIcon) {
-    HICON icon = makeIcon(32, bgra(0, 180, 0, 255));
-    ASSERT_NE(icon, nullptr);
-    BufferPtr target = makeFilled(16, 16, backdrop);
-    EXPECT_EQ(PixelDrawIcon(target.get(), BlitAlpha, 0, 0, 16, 16, icon), 1);
-    for (int y = 0; y < 16; y++)
-        for (int x = 0; x < 16; x++)
-            EXPECT_EQ(at(target.get(), x, y), x < 8 ? bgra(0, 180, 0, 33) : backdrop)
-                << "at " << x << "," << y;
-    DestroyIcon(icon);
-}
-
-TEST(PixelDrawIcon, FailsOnMissingIconsAndEmptySizes) {
-    BufferPtr target = makeFilled(4, 4, backdrop);
+    target = makeFilled(4, 4, backdrop);
     EXPECT_EQ(PixelDrawIcon(target.get(), BlitAlpha, 0, 0, 4, 4, nullptr), 0);
-    HICON icon = makeIcon(24, bgra(0, 0, 200, 0));
     EXPECT_EQ(PixelDrawIcon(target.get(), BlitAlpha, 0, 0, 0, 4, icon), 0);
     EXPECT_EQ(PixelDrawIcon(nullptr, BlitAlpha, 0, 0, 4, 4, icon), 1);
     EXPECT_EQ(picture(target.get(), backdrop), "....|....|....|....|");

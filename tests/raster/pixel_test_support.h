@@ -1,13 +1,15 @@
-// Small helpers for the raster tests: owned buffers, pixel access, colours.
+// Small helpers for the raster tests: owned buffers, pixel access, colours,
+// and pictures of a buffer as text, so a test states a whole image at once.
 #pragma once
 
 #include <stdint.h>
 #include <string.h>
 
+#include <initializer_list>
 #include <memory>
 #include <ostream>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "raster/pixel_buffer.h"
 
@@ -42,19 +44,32 @@ inline void PrintTo(const PixelColor& colour, std::ostream* out) {
          << ", " << int(colour.alpha) << ")";
 }
 
-// The buffer as rows of text: '.' where a pixel still equals background,
-// '#' elsewhere; rows end with '|'.
-inline std::string picture(const PixelBuffer* buffer, PixelColor background) {
+// The buffer as rows of text, one letter a pixel: the letter of the first
+// legend colour it equals, '#' for any other colour; rows end with '|'.
+inline std::string picture(const PixelBuffer* buffer,
+                           std::initializer_list<std::pair<char, PixelColor>> legend) {
     std::string text;
     for (int32_t y = 0; y < buffer->height; y++) {
-        for (int32_t x = 0; x < buffer->width; x++) text += at(buffer, x, y) == background ? '.' : '#';
+        for (int32_t x = 0; x < buffer->width; x++) {
+            char letter = '#';
+            for (auto it = legend.end(); it != legend.begin();)
+                if ((--it)->second == at(buffer, x, y)) letter = it->first;
+            text += letter;
+        }
         text += '|';
     }
     return text;
 }
 
-inline uint32_t word(const PixelColor& colour) {
-    uint32_t value;
-    memcpy(&value, &colour, sizeof(value));
-    return value;
+// '.' where a pixel still equals background, '#' elsewhere.
+inline std::string picture(const PixelBuffer* buffer, PixelColor background) {
+    return picture(buffer, {{'.', background}});
+}
+
+// What draw does to a width x height buffer filled with background.
+template <typename Draw>
+std::string drawn(int32_t width, int32_t height, PixelColor background, Draw draw) {
+    BufferPtr buffer = makeFilled(width, height, background);
+    draw(buffer.get());
+    return picture(buffer.get(), background);
 }

@@ -2,16 +2,17 @@
 // reader accepts, and that nothing damaged or unsafe gets through.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "package/package_bytes.h"
 #include "package/package_format.h"
-#include "uninstaller/format/uninstall_format.h"
 #include "uninstaller/format/package_uninstall_data.h"
+#include "uninstaller/format/uninstall_format.h"
 #include "uninstaller/format/uninstall_writer.h"
+
+using namespace package_bytes;
 
 namespace {
 
@@ -27,55 +28,36 @@ UninstallData sampleData() {
     return data;
 }
 
-const std::vector<uint8_t> program = {'M', 'Z', 1, 2, 3, 4, 5, 6, 7, 8, 9};
-
-std::string tempPath(const char* name) {
-    return (std::filesystem::temp_directory_path() / (std::string("halv-uninstall-") + name)).string();
-}
-
-void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    FILE* file = fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
-    fclose(file);
-}
-
-void putWord(std::vector<uint8_t>* out, uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) out->push_back((uint8_t)(value >> shift));
-}
-
-void putString(std::vector<uint8_t>* out, const std::string& text) {
-    putWord(out, (uint32_t)text.size());
-    out->insert(out->end(), text.begin(), text.end());
-}
+const Bytes program = {'M', 'Z', 1, 2, 3, 4, 5, 6, 7, 8, 9};
 
 // A list written by hand, so that the reader meets what the writer refuses.
-std::vector<uint8_t> handList(const std::string& directory, uint32_t index, const std::string& fileName) {
-    std::vector<uint8_t> out;
-    putWord(&out, 1);
-    putString(&out, "Product");
-    putString(&out, "Maker Product 1");
-    putWord(&out, 2);
-    putString(&out, "\\");
-    putString(&out, directory);
-    putWord(&out, 1);
-    putWord(&out, index);
-    putString(&out, fileName);
-    putWord(&out, 0);
-    putString(&out, "");
-    putWord(&out, 0);
-    return out;
+Bytes handList(const std::string& directory, uint32_t index, const std::string& fileName) {
+    return ByteBuilder().u32(1).counted("Product").counted("Maker Product 1")
+        .u32(2).counted("\\").counted(directory)
+        .u32(1).u32(index).counted(fileName)
+        .u32(0).counted("").u32(0).bytes;
 }
 
-bool parses(const std::vector<uint8_t>& bytes) {
+bool parses(const Bytes& bytes) {
     UninstallList list;
     int ok = parseUninstallList(bytes.data(), (uint32_t)bytes.size(), &list);
     freeUninstallList(&list);
     return ok == 1;
 }
 
+// Reads the file holding bytes; gives the result, the problem and the file count.
+int readFile(const Bytes& bytes, UninstallProblem* problem, uint32_t* fileCount = nullptr) {
+    TempFile file("uninstaller.exe", bytes);
+    UninstallList list;
+    int ok = readUninstallFile(file.path.c_str(), &list, problem);
+    if (fileCount) *fileCount = list.fileCount;
+    EXPECT_EQ(list.block == nullptr, ok == 0);  // a refused file leaves nothing owned
+    freeUninstallList(&list);
+    return ok;
+}
+
 TEST(UninstallList, ReadsBackWhatTheWriterWrote) {
-    const std::vector<uint8_t> bytes = encodeUninstallList(sampleData());
+    const Bytes bytes = encodeUninstallList(sampleData());
     UninstallList list;
     ASSERT_EQ(parseUninstallList(bytes.data(), (uint32_t)bytes.size(), &list), 1);
     EXPECT_STREQ(list.productName, "Full Product");
@@ -96,61 +78,47 @@ TEST(UninstallList, ReadsBackWhatTheWriterWrote) {
     EXPECT_EQ(list.groupFolders[2].itemCount, 0u);
     freeUninstallList(&list);
     EXPECT_EQ(list.block, nullptr);
-}
 
-TEST(UninstallList, MinimalListWithoutFilesShortcutsOrGroup) {
-    UninstallData data;
-    data.productName = "P";
-    data.keyName = "M P 1";
-    data.directories = {"\\"};
-    const std::vector<uint8_t> bytes = encodeUninstallList(data);
-    UninstallList list;
-    ASSERT_EQ(parseUninstallList(bytes.data(), (uint32_t)bytes.size(), &list), 1);
+    UninstallData minimal;  // no files, shortcuts or group
+    minimal.productName = "P";
+    minimal.keyName = "M P 1";
+    minimal.directories = {"\\"};
+    const Bytes small = encodeUninstallList(minimal);
+    ASSERT_EQ(parseUninstallList(small.data(), (uint32_t)small.size(), &list), 1);
     EXPECT_EQ(list.fileCount, 0u);
     EXPECT_STREQ(list.groupName, "");
     freeUninstallList(&list);
 }
 
-TEST(UninstallList, EveryTruncationAndAnyExtraByteIsRefused) {
-    std::vector<uint8_t> bytes = encodeUninstallList(sampleData());
-    for (size_t size = 0; size < bytes.size(); ++size) {
-        std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + size);
-        EXPECT_FALSE(parses(cut)) << size;
-    }
+TEST(UninstallList, EveryTruncationAnyExtraByteAndHugeCountsAreRefused) {
+    Bytes bytes = encodeUninstallList(sampleData());
+    for (size_t size = 0; size < bytes.size(); ++size)
+        EXPECT_FALSE(parses(Bytes(bytes.begin(), bytes.begin() + size))) << size;
     bytes.push_back(0);
     EXPECT_FALSE(parses(bytes));
-}
-
-TEST(UninstallList, HugeCountsFailWithoutReadingPastTheEnd) {
-    std::vector<uint8_t> bytes = handList("\\a\\", 1, "f");
+    // Counts the remaining bytes cannot hold fail without reading past the end.
     // The file count sits after version, two strings, the directory count and two directories.
     const size_t fileCountAt = 4 + (4 + 7) + (4 + 15) + 4 + (4 + 1) + (4 + 3);
+    bytes = handList("\\a\\", 1, "f");
+    EXPECT_TRUE(parses(bytes));
     for (uint32_t count : {2u, 0x10000000u, 0xFFFFFFFFu}) {
-        std::vector<uint8_t> changed = bytes;
+        Bytes changed = bytes;
         for (int k = 0; k < 4; ++k) changed[fileCountAt + k] = (uint8_t)(count >> (8 * k));
         EXPECT_FALSE(parses(changed)) << count;
     }
-    EXPECT_TRUE(parses(bytes));
 }
 
 TEST(UninstallList, UnsafeNamesAndFoldersAreRefusedByTheReader) {
     EXPECT_TRUE(parses(handList("\\a\\b\\", 1, "file.txt")));
-    EXPECT_FALSE(parses(handList("\\a\\..\\", 1, "file.txt")));
-    EXPECT_FALSE(parses(handList("\\..", 1, "file.txt")));
-    EXPECT_FALSE(parses(handList("C:\\a\\", 1, "file.txt")));
-    EXPECT_FALSE(parses(handList("\\a:b\\", 1, "file.txt")));
-    EXPECT_FALSE(parses(handList("\\a\\\\b\\", 1, "file.txt")));
-    EXPECT_FALSE(parses(handList("\\a/b\\", 1, "file.txt")));
-    EXPECT_FALSE(parses(handList("a\\", 1, "file.txt")));
-    EXPECT_FALSE(parses(handList("\\a\\", 2, "file.txt")));
+    for (const char* folder : {"\\a\\..\\", "\\..", "C:\\a\\", "\\a:b\\", "\\a\\\\b\\", "\\a/b\\", "a\\"})
+        EXPECT_FALSE(parses(handList(folder, 1, "file.txt"))) << folder;
+    EXPECT_FALSE(parses(handList("\\a\\", 2, "file.txt")));  // no directory 2
     for (const char* name : {"", "..", ". .", "a\\b", "a/b", "c:x", "x:", "*.txt", "a?", "tab\there", "a|b"})
         EXPECT_FALSE(parses(handList("\\a\\", 1, name))) << name;
     EXPECT_FALSE(parses(handList("\\a\\", 1, std::string("a\0b", 3))));
     EXPECT_TRUE(parses(handList("\\a\\", 1, std::string(259, 'n'))));
     EXPECT_FALSE(parses(handList("\\a\\", 1, std::string(260, 'n'))));
-}
 
-TEST(UninstallList, FolderRules) {
     for (const char* folder : {"\\", "\\a", "\\a\\", "\\a b\\c.d\\", "\\...a\\"})
         EXPECT_EQ(isUninstallFolder(folder), 1) << folder;
     for (const char* folder : {"", "a", "\\\\", "\\a\\\\", "\\.\\", "\\a\\..", "/a", "\\a:\\"})
@@ -165,7 +133,9 @@ TEST(UninstallList, WriterRefusesWhatTheReaderWouldRefuse) {
         EXPECT_THROW(encodeUninstallList(data), std::invalid_argument);
     };
     refuses([](UninstallData* d) { d->productName.clear(); });
+    refuses([](UninstallData* d) { d->keyName.clear(); });
     refuses([](UninstallData* d) { d->keyName = "Maker\\Product"; });
+    refuses([](UninstallData* d) { d->keyName = "Maker\tProduct 1"; });
     refuses([](UninstallData* d) { d->directories[0] = "\\x\\"; });
     refuses([](UninstallData* d) { d->directories[2] = "\\..\\..\\Windows\\"; });
     refuses([](UninstallData* d) { d->files[0].name = "..\\boot.ini"; });
@@ -175,16 +145,11 @@ TEST(UninstallList, WriterRefusesWhatTheReaderWouldRefuse) {
     refuses([](UninstallData* d) { d->groupFolders[0].items[0] = std::string(260, 'i'); });
     refuses([](UninstallData* d) { d->groupName.clear(); });
     refuses([](UninstallData* d) { d->directories.resize(256, "\\d"); });
-}
-
-TEST(UninstallList, KeyNamesMayHoldAnythingButBackslashesAndControls) {
+    EXPECT_THROW(buildUninstaller({}, sampleData()), std::invalid_argument);
+    // Key names may hold anything but backslashes and controls.
     UninstallData data = sampleData();
     data.keyName = "AT&T \"Tools\" <Pro>: 2.0*";
     EXPECT_NO_THROW(encodeUninstallList(data));
-    for (const char* key : {"", "Maker\\Product 1", "Maker\tProduct 1"}) {
-        data.keyName = key;
-        EXPECT_THROW(encodeUninstallList(data), std::invalid_argument) << key;
-    }
 }
 
 TEST(UninstallList, MadeFromThePackageWritersRecords) {
@@ -196,7 +161,8 @@ TEST(UninstallList, MadeFromThePackageWritersRecords) {
     TrailingData trailing;
     trailing.shortcuts = {{"\\bin\\tool.bat", "{DESKTOP}", "Full Tool"}};
     trailing.programGroupName = "E2E Full Product";
-    trailing.groupFolders = {{"\\", {{"\\readme.txt", "Readme"}}}, {"\\Documents\\", {{"\\bin\\tool.bat", "Tool"}}}};
+    trailing.groupFolders = {{"\\", {{"\\readme.txt", "Readme"}}},
+                             {"\\Documents\\", {{"\\bin\\tool.bat", "Tool"}}}};
     trailing.websiteUrl = "https://example.org/";
     const UninstallData data = uninstallDataFor(header, {{0, "readme.txt"}, {1, "tool.bat"}}, trailing);
     EXPECT_EQ(data.productName, "Full Product");
@@ -214,84 +180,52 @@ TEST(UninstallList, MadeFromThePackageWritersRecords) {
 }
 
 TEST(UninstallerFile, BuiltFileReadsBackAndItsChecksumIsThePackageRule) {
-    const std::vector<uint8_t> file = buildUninstaller(program, sampleData());
-    const std::string path = tempPath("whole.exe");
-    writeBytes(path, file);
-    EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + program.size()), program);
-    uint32_t stored = 0;
-    for (int k = 0; k < 4; ++k) stored |= (uint32_t)file[file.size() - 4 + k] << (8 * k);
-    EXPECT_EQ(stored, computeFileChecksum(path.c_str(), (uint32_t)file.size() - 4, checksumSeed));
-    UninstallList list;
+    const Bytes file = buildUninstaller(program, sampleData());
+    EXPECT_EQ(Bytes(file.begin(), file.begin() + program.size()), program);
+    TempFile written("whole.exe", file);
+    EXPECT_EQ(wordAt(file, file.size() - 4),
+              computeFileChecksum(written.path.c_str(), (uint32_t)file.size() - 4, checksumSeed));
     UninstallProblem problem = kUninstallDamaged;
-    ASSERT_EQ(readUninstallFile(path.c_str(), &list, &problem), 1);
+    uint32_t fileCount = 0;
+    ASSERT_EQ(readFile(file, &problem, &fileCount), 1);
     EXPECT_EQ(problem, kUninstallNoProblem);
-    EXPECT_EQ(list.fileCount, 4u);
-    freeUninstallList(&list);
-    std::remove(path.c_str());
+    EXPECT_EQ(fileCount, 4u);
+    // The same rule over bytes in memory, for every length of final partial word.
+    for (size_t length = 1; length <= 10; ++length)
+        EXPECT_EQ(checksumOfBytes(file.data(), length, checksumSeed),
+                  computeFileChecksum(written.path.c_str(), (uint32_t)length, checksumSeed))
+            << length;
 }
 
 TEST(UninstallerFile, AnyChangedByteMakesItDamaged) {
-    const std::vector<uint8_t> file = buildUninstaller(program, sampleData());
-    const std::string path = tempPath("changed.exe");
+    const Bytes file = buildUninstaller(program, sampleData());
     for (size_t at = 0; at < file.size(); ++at) {
-        std::vector<uint8_t> changed = file;
+        Bytes changed = file;
         changed[at] ^= 0x41;
-        writeBytes(path, changed);
-        UninstallList list;
         UninstallProblem problem = kUninstallNoProblem;
-        EXPECT_EQ(readUninstallFile(path.c_str(), &list, &problem), 0) << at;
+        EXPECT_EQ(readFile(changed, &problem), 0) << at;
         EXPECT_EQ(problem, kUninstallDamaged) << at;
-        EXPECT_EQ(list.block, nullptr);
     }
-    std::remove(path.c_str());
 }
 
-TEST(UninstallerFile, BareProgramShortFileAndMissingFile) {
-    const std::string path = tempPath("bare.exe");
-    UninstallList list;
+TEST(UninstallerFile, FilesThatAreNoUninstaller) {
     UninstallProblem problem;
-    writeBytes(path, std::vector<uint8_t>(4096, 0x90));
-    EXPECT_EQ(readUninstallFile(path.c_str(), &list, &problem), 0);
+    EXPECT_EQ(readFile(Bytes(4096, 0x90), &problem), 0);  // a bare program
     EXPECT_EQ(problem, kUninstallDamaged);
-    writeBytes(path, std::vector<uint8_t>(15, 0));
-    EXPECT_EQ(readUninstallFile(path.c_str(), &list, &problem), 0);
+    EXPECT_EQ(readFile(Bytes(15, 0), &problem), 0);  // shorter than a trailer
     EXPECT_EQ(problem, kUninstallCannotOpen);
-    std::remove(path.c_str());
-    EXPECT_EQ(readUninstallFile(path.c_str(), &list, &problem), 0);
+    UninstallList list;
+    EXPECT_EQ(readUninstallFile(TempFile("missing.exe").path.c_str(), &list, &problem), 0);
     EXPECT_EQ(problem, kUninstallCannotOpen);
-}
 
-TEST(UninstallerFile, TrailerThatDoesNotDescribeTheFileIsDamaged) {
-    std::vector<uint8_t> file = buildUninstaller(program, sampleData());
-    const std::string path = tempPath("geometry.exe");
     // Move the list one byte: offset + size + 16 no longer equals the length,
     // even with the checksum made right again.
-    const size_t offsetAt = file.size() - 12;
-    file[offsetAt] += 1;
-    std::vector<uint8_t> covered(file.begin(), file.end() - 4);
-    uint32_t sum = checksumOfBytes(covered.data(), covered.size(), checksumSeed);
+    Bytes file = buildUninstaller(program, sampleData());
+    file[file.size() - 12] += 1;
+    uint32_t sum = checksumOfBytes(file.data(), file.size() - 4, checksumSeed);
     for (int k = 0; k < 4; ++k) file[file.size() - 4 + k] = (uint8_t)(sum >> (8 * k));
-    writeBytes(path, file);
-    UninstallList list;
-    UninstallProblem problem;
-    EXPECT_EQ(readUninstallFile(path.c_str(), &list, &problem), 0);
+    EXPECT_EQ(readFile(file, &problem), 0);
     EXPECT_EQ(problem, kUninstallDamaged);
-    std::remove(path.c_str());
-}
-
-TEST(UninstallerFile, ChecksumOfBytesMatchesTheFileRuleForEveryTail) {
-    const std::string path = tempPath("tail.bin");
-    const std::vector<uint8_t> bytes = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA};
-    writeBytes(path, bytes);
-    for (size_t length = 1; length <= bytes.size(); ++length)
-        EXPECT_EQ(checksumOfBytes(bytes.data(), length, checksumSeed),
-                  computeFileChecksum(path.c_str(), (uint32_t)length, checksumSeed))
-            << length;
-    std::remove(path.c_str());
-}
-
-TEST(UninstallerFile, EmptyProgramIsRefused) {
-    EXPECT_THROW(buildUninstaller({}, sampleData()), std::invalid_argument);
 }
 
 }  // namespace
