@@ -1,3 +1,6 @@
+#include "controls/button.h"
+#include "controls/hyperlink.h"
+#include "controls/progress_bar.h"
 #include "wizard/control_table.h"
 #include "wizard/wizard.h"
 
@@ -7,8 +10,11 @@ const DWORD licenceStyle = WS_CHILD | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | E
 const DWORD destinationStyle = WS_CHILD | WS_TABSTOP | ES_AUTOHSCROLL;
 const DWORD tabStop = WS_CHILD | WS_TABSTOP;
 const DWORD option = WS_CHILD | WS_TABSTOP | BS_AUTOCHECKBOX;
-const char button[] = "ButtonBoy_Wnd";
+constexpr const char* button = kButtonBoyClassName;
 }  // namespace
+
+const char installingText[] = "Installing...";
+const char completeText[] = "Install Complete.";
 
 // Ids and fonts are filled in when the rows are registered (main window creation).
 const ControlDescriptor controlDescriptors[CONTROL_COUNT] = {
@@ -25,10 +31,10 @@ const ControlDescriptor controlDescriptors[CONTROL_COUNT] = {
     {3, 0, 0, tabStop, button, "Refresh", 196, 125, 80, 27, nullptr},
     {4, 0, 0, plain, "STATIC", nullptr, 196, 93, 288, 13, nullptr},
     {4, 0, 0, plain, "STATIC", nullptr, 196, 106, 288, 39, nullptr},
-    {4, 0, WS_EX_CLIENTEDGE, plain, "ProgressBoy_WndClass", nullptr, 196, 151, 288, 13, nullptr},
+    {4, 0, WS_EX_CLIENTEDGE, plain, kProgressBoyClassName, nullptr, 196, 151, 288, 13, nullptr},
     {3, 0, 0, plain, "STATIC", nullptr, 196, 166, 288, 13, nullptr},
-    {4, 0, 0, plain, "STATIC", "Installing...", 196, 169, 288, 13, nullptr},
-    {5, 0, 0, plain, "STATIC", "Install Complete.", 196, 169, 288, 13, nullptr},
+    {4, 0, 0, plain, "STATIC", installingText, 196, 169, 288, 13, nullptr},
+    {5, 0, 0, plain, "STATIC", completeText, 196, 169, 288, 13, nullptr},
     {5, 0, 0, plain, "STATIC", "Press Next to finish setup.", 196, 182, 288, 13, nullptr},
     {6, 0, 0, option, "BUTTON", "Create shortcuts", 216, 6, 288, 27, nullptr},
     {6, 0, 0, option, "BUTTON", "Create Program Group", 216, 33, 288, 27, nullptr},
@@ -36,7 +42,7 @@ const ControlDescriptor controlDescriptors[CONTROL_COUNT] = {
     {6, 0, 0, option, "BUTTON", "Run program", 216, 87, 288, 27, nullptr},
     {6, 0, 0, option, "BUTTON", "Visit website", 216, 114, 288, 27, nullptr},
     {6, 0, 0, plain, "STATIC", nullptr, 196, 153, 288, 52, nullptr},
-    {0, 0, 0, tabStop, "HalvLink_Wnd", HALV_SYSTEM_NAME, 26, 269, 151, 16, nullptr},
+    {0, 0, 0, tabStop, kLinkClassName, systemName, 26, 269, 151, 16, nullptr},
     {0, 0, 0, tabStop, button, nullptr, 318, 264, 80, 27, nullptr},
     {0, 0, 0, tabStop, button, nullptr, 404, 264, 80, 27, nullptr},
 };

@@ -16,6 +16,8 @@
 #include "wizard/wizard.h"
 
 WizardResources wizard;
+const char systemName[] = HALV_SYSTEM_NAME;
+const char initFailedText[] = "Could not initialize installer. Fatal error, exiting.";
 
 namespace {
 
@@ -106,19 +108,19 @@ int InstallerMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         MessageBoxA(nullptr,
                     "This software was intended to run on Windows 2000 or Windows XP. However, you can still choose "
                     "to install the software, but it may not function as intended.\n\nDo you wish to continue?",
-                    HALV_SYSTEM_NAME, MB_YESNO | MB_ICONQUESTION) == IDNO)
+                    systemName, MB_YESNO | MB_ICONQUESTION) == IDNO)
         return 0;
 
     char* path = nullptr;
     getModulePath(&path);
     GetModuleFileNameA(nullptr, path, kPathCapacity + 1);
     int intact = fileIntact(path);
-    if (intact < 0) return fail("Could not initialize installer. Fatal error, exiting.", HALV_SYSTEM_NAME);
+    if (intact < 0) return fail(initFailedText, systemName);
     if (!intact)
         return fail("File integrity check failed. This file has been altered from its original state, and is "
                     "corrupt.\nPlease visit the Halvorsine website at " HALV_MAKER_URL
                     " to obtain an uncorrupted copy of this file.",
-                    HALV_SYSTEM_NAME);
+                    systemName);
 
     installWindows.instance = instance;
     initControlTable(instance);
@@ -132,7 +134,7 @@ int InstallerMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
                                  wizard.smallIcons[0]))
         return fail("Window class creation failed. Exiting", "Fatal Error");
 
-    HWND window = CreateWindowExA(0, mainClassName, HALV_SYSTEM_NAME, mainWindowStyle, 0, 0, 0, 0, nullptr,
+    HWND window = CreateWindowExA(0, mainClassName, systemName, mainWindowStyle, 0, 0, 0, 0, nullptr,
                                   nullptr, instance, nullptr);
     if (!window) {
         if (wizard.headerUnreadable) return 0;

@@ -33,7 +33,7 @@ void setButtonIcon(int id, int slot) {
     SendMessageA(control(id), BBM_SHOWICON, 1, 1);
 }
 
-int say(const char* text, UINT flags) { return MessageBoxA(installWindows.mainWindow, text, HALV_SYSTEM_NAME, flags); }
+int say(const char* text, UINT flags) { return MessageBoxA(installWindows.mainWindow, text, systemName, flags); }
 
 void buildControls(HWND window) {
     for (int id = 0; id < CONTROL_COUNT; ++id) {
@@ -61,7 +61,7 @@ void buildControls(HWND window) {
     SendMessageA(control(CONTROL_HYPERLINK), WM_SETFONT, (WPARAM)wizard.boldFont, TRUE);
     setButtonIcon(CONTROL_LEFT_BUTTON, 9);
     setButtonIcon(CONTROL_RIGHT_BUTTON, 8);
-    SendMessageA(control(CONTROL_HYPERLINK), HLM_SETLINK, (WPARAM)HALV_SYSTEM_NAME, (LPARAM)HALV_MAKER_URL);
+    SendMessageA(control(CONTROL_HYPERLINK), HLM_SETLINK, (WPARAM)systemName, (LPARAM)HALV_MAKER_URL);
 }
 
 LRESULT onCreate(HWND window) {
@@ -73,7 +73,7 @@ LRESULT onCreate(HWND window) {
     char* path = nullptr;
     getModulePath(&path);
     if (!readPackageHeader(path, &installState.header)) {
-        say("Could not initialize installer. Fatal error, exiting.", MB_ICONERROR);
+        say(initFailedText, MB_ICONERROR);
         wizard.headerUnreadable = 1;
         return -1;
     }

@@ -17,6 +17,13 @@
 #define HALV_MAKER_URL "https://www.halvorsine.org/"
 #define HALV_SYSTEM_NAME "Halvorsine Install System"
 
+// Texts used in more than one place, stored once (the linker does not merge
+// equal literals of different files, and the program's size is counted).
+extern const char systemName[];      // HALV_SYSTEM_NAME
+extern const char initFailedText[];  // the package header cannot be read
+extern const char installingText[];  // "Installing...": the installing step's heading
+extern const char completeText[];    // "Install Complete.": the completion step's heading
+
 enum WizardGeometry {
     clientWidth = 490,
     clientHeight = 297,

@@ -33,7 +33,7 @@ void setButtonIcon(int id, int slot) {
 void enable(int id, BOOL enabled) { EnableWindow(getControlWindow(id), enabled); }
 
 int say(const char* text, UINT flags) {
-    return MessageBoxA(installWindows.mainWindow, text, HALV_SYSTEM_NAME, flags);
+    return MessageBoxA(installWindows.mainWindow, text, systemName, flags);
 }
 
 int showLicenceStep() {
@@ -117,7 +117,7 @@ int showInstallingStep() {
     enable(CONTROL_BROWSE, FALSE);
     enable(CONTROL_DESTINATION_TEXT, FALSE);
     enable(CONTROL_DESTINATION_LABEL, FALSE);
-    setText(CONTROL_INSTALLING, "Installing...");
+    setText(CONTROL_INSTALLING, installingText);
     setButtonIcon(CONTROL_LEFT_BUTTON, 9);
     registerUninstallEntry();
     startExtraction();
@@ -130,7 +130,7 @@ int showCompleteStep() {
     showGroup(5);
     hideGroup(6);
     enable(CONTROL_RIGHT_BUTTON, TRUE);
-    setText(CONTROL_COMPLETE, "Install Complete.");
+    setText(CONTROL_COMPLETE, completeText);
     SetFocus(getControlWindow(CONTROL_RIGHT_BUTTON));
     return 1;
 }
