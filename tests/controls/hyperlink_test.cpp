@@ -11,22 +11,15 @@ const int kHeight = 20;
 const uint32_t kNormal = rgbOf(kLinkNormalColour);
 const uint32_t kHover = rgbOf(kLinkHoverColour);
 
-class LinkTest : public ::testing::Test {
+class LinkTest : public ControlTest {
 protected:
     void SetUp() override {
-        useClassicDrawing();
+        ControlTest::SetUp();
         installShellRecorder();
         shellCalls.clear();
-        parent = createParent(300, 100);
-        link = createChild(parent, kLinkClassName, "Halvorsine", 24, 10, 10, kWidth, kHeight);
+        link = createControl(kLinkClassName, "Halvorsine", 24, 10, 10, kWidth, kHeight);
         ASSERT_NE(link, nullptr);
-        SendMessageA(link, WM_SETFONT, (WPARAM)GetStockObject(DEFAULT_GUI_FONT), 1);
         SendMessageA(link, HLM_SETLINK, 0, (LPARAM) "https://example.invalid/");
-    }
-    void TearDown() override {
-        DestroyWindow(parent);
-        pumpMessages();
-        useClassicDrawing();
     }
     void press(int x, int y) {
         sendMouse(link, WM_MOUSEMOVE, 5, 5);
@@ -34,11 +27,14 @@ protected:
         sendMouse(link, WM_MOUSEMOVE, x, y);
         sendMouse(link, WM_LBUTTONUP, x, y);
     }
-    HWND parent = nullptr;
     HWND link = nullptr;
 };
 
-TEST_F(LinkTest, ClickInsideOpensTheTargetOnce) {
+TEST_F(LinkTest, ClickInsideOpensTheTargetOnceAndReleaseOutsideNothing) {
+    press(kWidth + 10, 5);
+    press(5, kHeight);
+    EXPECT_TRUE(shellCalls.empty());
+    EXPECT_NE(GetCapture(), link);
     press(5, 5);
     ASSERT_EQ(shellCalls.size(), 1u);
     EXPECT_EQ(shellCalls[0].verb, "open");
@@ -46,13 +42,6 @@ TEST_F(LinkTest, ClickInsideOpensTheTargetOnce) {
     EXPECT_EQ(shellCalls[0].show, SW_SHOWNORMAL);
     EXPECT_NE(GetCapture(), link);
     EXPECT_EQ(GetFocus(), link) << "the link keeps the keyboard focus";
-}
-
-TEST_F(LinkTest, ReleaseOutsideOpensNothing) {
-    press(kWidth + 10, 5);
-    press(5, kHeight);
-    EXPECT_TRUE(shellCalls.empty());
-    EXPECT_NE(GetCapture(), link);
 }
 
 TEST_F(LinkTest, EnterAndSpaceOpenOncePerKeyDown) {
@@ -114,27 +103,12 @@ TEST_F(LinkTest, FocusLookIsDrawnAndActivationRemovesIt) {
     EXPECT_EQ(GetFocus(), link);
 }
 
-TEST_F(LinkTest, SolidBackgroundShowsFromTheNextPaint) {
+TEST_F(LinkTest, ColoursAndASolidBackgroundCanBeChanged) {
     Capture before = captureClient(link);
     SendMessageA(link, HLM_SETBACKGROUND, 1, RGB(255, 255, 0));
-    EXPECT_EQ(captureClient(link).pixels, before.pixels);
+    EXPECT_EQ(captureClient(link).pixels, before.pixels) << "the background shows from the next paint";
     InvalidateRect(link, nullptr, TRUE);
     EXPECT_EQ(captureClient(link).at(kWidth - 2, kHeight - 2), 0xFFFF00u);
-}
-
-TEST_F(LinkTest, NewCaptionIsDrawnAndReadableAndNullChangesNothing) {
-    Capture before = captureClient(link);
-    EXPECT_EQ(SendMessageA(link, WM_SETTEXT, 0, (LPARAM) "Web site"), TRUE);
-    Capture renamed = captureClient(link);
-    EXPECT_NE(renamed.pixels, before.pixels);
-    EXPECT_EQ(SendMessageA(link, WM_SETTEXT, 0, 0), 0);
-    EXPECT_EQ(captureClient(link).pixels, renamed.pixels);
-    char text[32] = "";
-    GetWindowTextA(link, text, sizeof text);
-    EXPECT_STREQ(text, "Web site");
-}
-
-TEST_F(LinkTest, ColoursCanBeChanged) {
     SendMessageA(link, HLM_SETCOLORS, RGB(255, 0, 0), RGB(0, 128, 0));
     EXPECT_GT(captureClient(link).count(0xFF0000), 10);
     sendMouse(link, WM_MOUSEMOVE, 5, 5);
@@ -167,19 +141,6 @@ TEST_F(LinkTest, ThemedLinkSitsOnItsParentsBackground) {
     DestroyWindow(link);
     link = nullptr;
     EXPECT_EQ(fakeTheme.closed.size(), 2u);
-}
-
-void* (*realCalloc)(size_t, size_t);
-void* failingCalloc(size_t, size_t) {
-    return nullptr;
-}
-
-TEST_F(LinkTest, CreationFailsWhenTheStateCannotBeMade) {
-    realCalloc = (void* (*)(size_t, size_t))patchImport("msvcrt.dll", "calloc", (void*)failingCalloc);
-    ASSERT_NE(realCalloc, nullptr);
-    HWND failed = createChild(parent, kLinkClassName, "No", 2, 0, 0, 50, 20);
-    patchImport("msvcrt.dll", "calloc", (void*)realCalloc);
-    EXPECT_EQ(failed, nullptr);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "controls/button.h"
 #include "controls/hyperlink.h"
 #include "controls/progress_bar.h"
@@ -72,6 +74,19 @@ int Capture::count(uint32_t colour, int x0, int y0, int x1, int y1) const {
     for (int y = y0; y < y1; ++y)
         for (int x = x0; x < x1; ++x) n += at(x, y) == colour;
     return n;
+}
+
+Box boxOf(const Capture& image, uint32_t colour, int inset) {
+    Box box;
+    for (int y = inset; y < image.height - inset; ++y)
+        for (int x = inset; x < image.width - inset; ++x)
+            if (image.at(x, y) == colour) {
+                box.left = std::min(box.left, x);
+                box.top = std::min(box.top, y);
+                box.right = std::max(box.right, x);
+                box.bottom = std::max(box.bottom, y);
+            }
+    return box;
 }
 
 Capture captureClient(HWND window) {
@@ -163,16 +178,11 @@ void* patchImport(const char* dll, const char* function, void* replacement) {
     return nullptr;
 }
 
-typedef void* (*MallocFn)(size_t);
-typedef void* (*CallocFn)(size_t, size_t);
-typedef void* (*ReallocFn)(void*, size_t);
-typedef void (*FreeFn)(void*);
-typedef LPVOID(WINAPI* HeapAllocFn)(HANDLE, DWORD, SIZE_T);
-static MallocFn realMalloc;
-static CallocFn realCalloc;
-static ReallocFn realRealloc;
-static FreeFn realFree;
-static HeapAllocFn realHeapAlloc;
+static void* (*realMalloc)(size_t);
+static void* (*realCalloc)(size_t, size_t);
+static void* (*realRealloc)(void*, size_t);
+static void (*realFree)(void*);
+static LPVOID(WINAPI* realHeapAlloc)(HANDLE, DWORD, SIZE_T);
 
 static void* countingMalloc(size_t size) {
     ++heapCounter.allocations;
@@ -195,13 +205,30 @@ static LPVOID WINAPI countingHeapAlloc(HANDLE heap, DWORD flags, SIZE_T size) {
     return realHeapAlloc(heap, flags, size);
 }
 
+static void* failingCalloc(size_t, size_t) {
+    return nullptr;
+}
+
+HWND createChildWithoutMemory(HWND parent, const char* className) {
+    void* real = patchImport("msvcrt.dll", "calloc", (void*)failingCalloc);
+    if (!real) return (HWND)1;  // not patched: fail the caller's check
+    HWND window = createChild(parent, className, "No", 2, 0, 0, 50, 20);
+    patchImport("msvcrt.dll", "calloc", real);
+    return window;
+}
+
+template <typename Function>
+static void patch(const char* dll, const char* name, Function replacement, Function* real) {
+    *real = (Function)patchImport(dll, name, (void*)replacement);
+}
+
 void installHeapCounter() {
     if (realMalloc) return;
-    realMalloc = (MallocFn)patchImport("msvcrt.dll", "malloc", (void*)countingMalloc);
-    realCalloc = (CallocFn)patchImport("msvcrt.dll", "calloc", (void*)countingCalloc);
-    realRealloc = (ReallocFn)patchImport("msvcrt.dll", "realloc", (void*)countingRealloc);
-    realFree = (FreeFn)patchImport("msvcrt.dll", "free", (void*)countingFree);
-    realHeapAlloc = (HeapAllocFn)patchImport("kernel32.dll", "HeapAlloc", (void*)countingHeapAlloc);
+    patch("msvcrt.dll", "malloc", countingMalloc, &realMalloc);
+    patch("msvcrt.dll", "calloc", countingCalloc, &realCalloc);
+    patch("msvcrt.dll", "realloc", countingRealloc, &realRealloc);
+    patch("msvcrt.dll", "free", countingFree, &realFree);
+    patch("kernel32.dll", "HeapAlloc", countingHeapAlloc, &realHeapAlloc);
 }
 
 static HINSTANCE WINAPI recordingShellExecute(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR,
@@ -229,9 +256,7 @@ static void fillRgb(HDC dc, const RECT* rect, uint32_t rgb) {
     DeleteObject(brush);
 }
 
-static BOOL WINAPI fakeIsThemeActive() {
-    return fakeTheme.active;
-}
+static BOOL WINAPI fakeIsThemeActive() { return fakeTheme.active; }
 static HTHEME WINAPI fakeOpenThemeData(HWND, LPCWSTR classList) {
     fakeTheme.opened.push_back(classList);
     return (HTHEME)(INT_PTR)++fakeThemeHandle;
@@ -240,8 +265,7 @@ static HRESULT WINAPI fakeCloseThemeData(HTHEME theme) {
     fakeTheme.closed.push_back(theme);
     return S_OK;
 }
-static HRESULT WINAPI fakeDrawThemeBackground(HTHEME, HDC dc, int part, int state,
-                                              const RECT* rect, const RECT*) {
+static HRESULT WINAPI fakeDrawThemeBackground(HTHEME, HDC dc, int part, int state, const RECT* rect, const RECT*) {
     if (part == 1) fakeTheme.backgroundStates.push_back(state);
     fillRgb(dc, rect, fakeStateRgb(state));
     return S_OK;
@@ -251,8 +275,8 @@ static HRESULT WINAPI fakeDrawThemeParentBackground(HWND, HDC dc, const RECT* re
     fillRgb(dc, rect, kFakeParentRgb);
     return S_OK;
 }
-static HRESULT WINAPI fakeDrawThemeText(HTHEME, HDC, int, int state, LPCWSTR text, int count,
-                                        DWORD, DWORD, const RECT*) {
+static HRESULT WINAPI fakeDrawThemeText(HTHEME, HDC, int, int state, LPCWSTR text, int count, DWORD, DWORD,
+                                        const RECT*) {
     fakeTheme.textStates.push_back(state);
     fakeTheme.texts.push_back(std::wstring(text, count));
     return S_OK;

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <uxtheme.h>
 
+#include <gtest/gtest.h>
+
 #include <stdint.h>
 #include <string>
 #include <vector>
@@ -45,6 +47,13 @@ struct Capture {
     int count(uint32_t colour) const { return count(colour, 0, 0, width, height); }
 };
 
+// Bounding box of the pixels of colour at least inset pixels inside the edges.
+struct Box {
+    int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
+    bool empty() const { return right < 0; }
+};
+Box boxOf(const Capture& image, uint32_t colour, int inset);
+
 // Paints what is pending, then copies the client area from the window's DC.
 Capture captureClient(HWND window);
 
@@ -58,6 +67,9 @@ HICON makeSolidIcon(int side, uint32_t rgb);
 // Replaces the import of function from dll in this program's import table.
 // Returns the previous address, or null when the import is not found.
 void* patchImport(const char* dll, const char* function, void* replacement);
+
+// Creates a child of className while every calloc fails (null expected).
+HWND createChildWithoutMemory(HWND parent, const char* className);
 
 // Counts every malloc, calloc, realloc and HeapAlloc call made through this
 // program's imports (the controls and the raster library are linked in, so
@@ -95,3 +107,26 @@ const uint32_t kFakeParentRgb = 0x00FF00;
 uint32_t fakeStateRgb(int state);
 void installFakeVisualStyles();  // resets fakeTheme; visualStylesLoaded = 1
 void useClassicDrawing();        // no library: table zeroed, visualStylesLoaded = 0
+
+// The fixture of the controls' tests: classic drawing and a test window that
+// are there for each test and gone after it.
+class ControlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        useClassicDrawing();
+        parent = createParent(300, 100);
+    }
+    void TearDown() override {
+        DestroyWindow(parent);
+        pumpMessages();
+        useClassicDrawing();
+    }
+    // A child of the test window with the default GUI font.
+    HWND createControl(const char* className, const char* caption, int id, int x, int y, int width, int height) {
+        HWND control = createChild(parent, className, caption, id, x, y, width, height);
+        SendMessageA(control, WM_SETFONT, (WPARAM)GetStockObject(DEFAULT_GUI_FONT), 1);
+        pumpMessages();
+        return control;
+    }
+    HWND parent = nullptr;
+};

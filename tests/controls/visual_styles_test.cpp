@@ -29,30 +29,22 @@ int probeExitCode() {
 
 const char kThemeKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager";
 
-// The user's ThemeActive value, or "" when it is absent.
-std::string themeActiveValue() {
-    char value[16] = "";
-    DWORD size = sizeof value - 1;
+// Sets the user's ThemeActive value, or deletes it when value is empty, and
+// returns the value it had ("" when it was absent).
+std::string swapThemeActiveValue(const std::string& value) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kThemeKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kThemeKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
         return "";
-    if (RegQueryValueExA(key, "ThemeActive", nullptr, nullptr, (BYTE*)value, &size) != ERROR_SUCCESS)
-        value[0] = '\0';
-    RegCloseKey(key);
-    return value;
-}
-
-// Sets the value, or deletes it when value is empty.
-void setThemeActiveValue(const std::string& value) {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kThemeKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                              &key, nullptr), ERROR_SUCCESS);
+    char old[16] = "";
+    DWORD size = sizeof old - 1;
+    if (RegQueryValueExA(key, "ThemeActive", nullptr, nullptr, (BYTE*)old, &size) != ERROR_SUCCESS) old[0] = '\0';
     if (!value.empty())
-        RegSetValueExA(key, "ThemeActive", 0, REG_SZ, (const BYTE*)value.c_str(),
-                       (DWORD)value.size() + 1);
+        RegSetValueExA(key, "ThemeActive", 0, REG_SZ, (const BYTE*)value.c_str(), (DWORD)value.size() + 1);
     else
         RegDeleteValueA(key, "ThemeActive");
     RegCloseKey(key);
+    return old;
 }
 
 Capture buttonImage(HWND parent) {
@@ -87,32 +79,25 @@ TEST(VisualStyles, RealLibraryIsLoadedAndFollowsTheUsersSetting) {
     EXPECT_NE(themed.pixels, classic.pixels);
 
     EXPECT_EQ(probeExitCode(), 3);
-    std::string saved = themeActiveValue();
-    setThemeActiveValue("0");
+    std::string saved = swapThemeActiveValue("0");
     int switchedOff = probeExitCode();
-    setThemeActiveValue(saved);
+    swapThemeActiveValue(saved);
     EXPECT_EQ(switchedOff, 2);  // loaded, but styles are off
 }
 
-TEST(VisualStyles, TableLackingAnEntryPointCountsAsNoStyles) {
+TEST(VisualStyles, OnlyACompleteTableWithStylesSwitchedOnCountsAsStyles) {
     // The five entry points the controls call, and the query itself.
     for (int missing = 0; missing < 6; ++missing) {
         installFakeVisualStyles();
-        void** slots[] = {(void**)&visualStyleTable.OpenThemeData,
-                          (void**)&visualStyleTable.CloseThemeData,
-                          (void**)&visualStyleTable.DrawThemeBackground,
-                          (void**)&visualStyleTable.DrawThemeParentBackground,
-                          (void**)&visualStyleTable.DrawThemeText,
-                          (void**)&visualStyleTable.IsThemeActive};
+        VisualStyleTable& t = visualStyleTable;
+        void** slots[] = {(void**)&t.OpenThemeData, (void**)&t.CloseThemeData, (void**)&t.DrawThemeBackground,
+                          (void**)&t.DrawThemeParentBackground, (void**)&t.DrawThemeText, (void**)&t.IsThemeActive};
         *slots[missing] = nullptr;
         VisualStyleTable* table = &visualStyleTable;
         EXPECT_EQ(VisualStylesActive(&table), 0) << missing;
         EXPECT_EQ(table, nullptr) << missing;
     }
-    useClassicDrawing();
-}
-
-TEST(VisualStyles, SwitchedOffStylesStillHandOutTheTable) {
+    // Styles switched off still hand out the table; no library hands out none.
     installFakeVisualStyles();
     fakeTheme.active = false;
     VisualStyleTable* table = nullptr;

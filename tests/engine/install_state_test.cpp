@@ -14,16 +14,14 @@ protected:
     void SetUp() override { resetInstallState(); }
 };
 
-TEST_F(InstallStateTest, StepsStayWithinTheWizard) {
+TEST_F(InstallStateTest, StepsStayWithinTheWizardAndAnEmptyLicenceIsNull) {
     previousStep();
     EXPECT_EQ(installState.currentStep, 0);
     for (int i = 0; i < 7; ++i) nextStep();
     EXPECT_EQ(installState.currentStep, 5);
     previousStep();
     EXPECT_EQ(installState.currentStep, 4);
-}
 
-TEST_F(InstallStateTest, LicenceTextIsNullWhenEmpty) {
     char* text = reinterpret_cast<char*>(1);
     getLicenceText(&text);
     EXPECT_EQ(text, nullptr);

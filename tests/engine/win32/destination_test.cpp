@@ -5,23 +5,12 @@
 
 #include "engine/destination.h"
 #include "engine/install_state.h"
-#include "engine_harness.h"
+#include "installer_folder_test.h"
 #include "wizard/control_table.h"
 
 namespace {
 
-class DestinationTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        setUpEngineHarness();
-        scratch = makeScratchFolder("d");
-    }
-    void TearDown() override {
-        removeTree(scratch);
-        tearDownEngineHarness();
-    }
-    std::string scratch;
-};
+class DestinationTest : public InstallerFolderTest {};
 
 TEST_F(DestinationTest, DirectoryCodes) {
     std::string path = scratch + "one\\two\\";
@@ -68,7 +57,7 @@ TEST_F(DestinationTest, WhatWasMadeCanBeTakenAwayAgain) {
     EXPECT_FALSE(fileExists(scratch + "fresh"));
 }
 
-TEST_F(DestinationTest, TrailingBackslashWithinTheCapacity) {
+TEST_F(DestinationTest, BackslashesAndFolderNamesStayWithinTheCapacity) {
     char path[261];
     std::string text259(259, 'p');
     strcpy(path, text259.c_str());
@@ -87,6 +76,15 @@ TEST_F(DestinationTest, TrailingBackslashWithinTheCapacity) {
     EXPECT_STREQ(path, "\\");
     EXPECT_EQ(ensureTrailingBackslash(nullptr, 261), 0);
     EXPECT_EQ(ensureTrailingBackslash(path, 0), 0);
+
+    // An overlong default folder name is not appended.
+    strcpy(path, "C:\\Base");
+    strcpy(installState.header.defaultFolderName, std::string(255, 'f').c_str());
+    EXPECT_EQ(appendDefaultFolderName(path), 0);
+    EXPECT_STREQ(path, "C:\\Base\\");
+    strcpy(installState.header.defaultFolderName, "Tide");
+    EXPECT_EQ(appendDefaultFolderName(path), 1);
+    EXPECT_STREQ(path, "C:\\Base\\Tide\\");
 }
 
 TEST_F(DestinationTest, SpaceVerdictAtTheBoundary) {
@@ -134,17 +132,6 @@ TEST_F(DestinationTest, DefaultDestinationFromTheHeader) {
     strcpy(installState.header.defaultFolderName, "Tide\\");
     resolveDefaultDestination();
     EXPECT_STREQ(installState.destinationPath, "D:{PROGRAM_FILES}\\Tide\\");
-}
-
-TEST_F(DestinationTest, AnOverlongFolderNameIsNotAppended) {
-    char path[261];
-    strcpy(path, "C:\\Base");
-    strcpy(installState.header.defaultFolderName, std::string(255, 'f').c_str());
-    EXPECT_EQ(appendDefaultFolderName(path), 0);
-    EXPECT_STREQ(path, "C:\\Base\\");
-    strcpy(installState.header.defaultFolderName, "Tide");
-    EXPECT_EQ(appendDefaultFolderName(path), 1);
-    EXPECT_STREQ(path, "C:\\Base\\Tide\\");
 }
 
 // Cancels the folder browser as soon as it appears.

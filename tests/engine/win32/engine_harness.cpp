@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 
@@ -129,21 +131,15 @@ std::vector<uint8_t> randomBytes(size_t size, uint32_t seed) {
 }
 
 std::vector<uint8_t> readWholeFile(const std::string& path) {
-    std::vector<uint8_t> bytes;
-    FILE* file = fopen(path.c_str(), "rb");
+    std::ifstream file(path, std::ios::binary);
     if (!file) throw std::runtime_error("cannot open " + path);
-    uint8_t buffer[65536];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
-    fclose(file);
-    return bytes;
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 void writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    FILE* file = fopen(path.c_str(), "wb");
+    std::ofstream file(path, std::ios::binary);
     if (!file) throw std::runtime_error("cannot create " + path);
-    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), file);
-    fclose(file);
+    file.write((const char*)bytes.data(), (std::streamsize)bytes.size());
 }
 
 bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

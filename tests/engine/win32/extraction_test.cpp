@@ -20,6 +20,11 @@ protected:
         loadInstaller(installer, destination);
         return offsets;
     }
+    // The worker's report of a failure: wParam 1 when fatal, 0 when cancelled.
+    static void expectFailed(const PostedMessage& failed, WPARAM fatal = 1) {
+        EXPECT_EQ(failed.message, (UINT)WM_SETUP_FAILED);
+        EXPECT_EQ(failed.wParam, fatal);
+    }
 };
 
 TEST_F(ExtractionTest, InstallsEveryByteAndTheTrailingLists) {
@@ -105,13 +110,16 @@ TEST_F(ExtractionTest, ProgressPercentagesAreTruncatedAndLimited) {
     EXPECT_EQ(installState.lastProgressPercent, 25u);
 }
 
-TEST_F(ExtractionTest, APackageWithoutFilesStillWritesTheUninstaller) {
+TEST_F(ExtractionTest, APackageWithoutFilesStillMakesItsDirectoriesAndTheUninstaller) {
     InstallerSpec spec = basicInstaller();
+    spec.header.directories.push_back("\\..\\outside");
     prepare(spec);
     EXPECT_EQ(runExtraction().message, (UINT)WM_SETUP_EXTRACTED);
     EXPECT_EQ(readWholeFile(destination + "HalvUninstaller.exe"), spec.uninstaller);
     EXPECT_EQ(controlText(CONTROL_STATUS_UPPER), "Extracted 0 files.");
     EXPECT_EQ(installState.currentFileNumber, 0u);
+    EXPECT_TRUE(fileExists(destination + "data\\maps"));
+    EXPECT_FALSE(fileExists(scratch + "outside"));
 }
 
 TEST_F(ExtractionTest, AnEmptyRecordMakesAnEmptyFileAndAFullBar) {
@@ -132,10 +140,8 @@ TEST_F(ExtractionTest, AReadOnlyFileInTheWayIsFatal) {
     writeWholeFile(destination + "b.txt", {0xEE});
     HANDLE guard = protectReadOnly(destination + "b.txt");
 
-    PostedMessage failed = runExtraction();
+    expectFailed(runExtraction());
     if (guard != INVALID_HANDLE_VALUE) CloseHandle(guard);
-    EXPECT_EQ(failed.message, (UINT)WM_SETUP_FAILED);
-    EXPECT_EQ(failed.wParam, 1u);
     EXPECT_EQ(installState.currentFileNumber, 2u);
     EXPECT_EQ(installState.workerRunning, 0u);
     EXPECT_EQ(installState.extractionDone, 0u);
@@ -149,7 +155,7 @@ std::string nameForPathLength(const std::string& destination, const std::string&
     return std::string(total - destination.size() - directory.size(), letter);
 }
 
-TEST_F(ExtractionTest, PathsUpTo260BytesAreWrittenAndLongerOnesFail) {
+TEST_F(ExtractionTest, PathsUpTo260BytesAreWrittenAndLongerOnesAreFatal) {
     InstallerSpec spec = basicInstaller();
     std::string directory = "\\" + std::string(120, 'd') + "\\";
     spec.header.directories.push_back(directory);
@@ -157,27 +163,21 @@ TEST_F(ExtractionTest, PathsUpTo260BytesAreWrittenAndLongerOnesFail) {
                   {3, nameForPathLength(destination, directory, 261, 'b'), {3, 4}}};
     prepare(spec);
 
-    PostedMessage failed = runExtraction();
-    EXPECT_EQ(failed.message, (UINT)WM_SETUP_FAILED);
-    EXPECT_EQ(failed.wParam, 1u);
+    expectFailed(runExtraction());
     EXPECT_EQ(installState.currentFileNumber, 2u);
     EXPECT_EQ(readWholeFile(destination + directory + spec.files[0].name), spec.files[0].content);
     // Nothing at all is written for the refused record.
     std::string cut = (destination + directory + spec.files[1].name).substr(0, 260);
     EXPECT_FALSE(fileExists(cut));
     EXPECT_FALSE(fileExists(destination + directory + spec.files[1].name));
-}
 
-TEST_F(ExtractionTest, AnUninstallerPathOver260BytesIsFatal) {
-    InstallerSpec spec = basicInstaller();
+    // The uninstaller's path is held to the same limit.
     spec.files = {{0, "a.txt", {1}}};
     prepare(spec);
     std::string deep = destination + std::string(245 - destination.size(), 'u') + "\\";
     CreateDirectoryA(deep.c_str(), nullptr);
     strcpy(installState.destinationPath, deep.c_str());
-    PostedMessage failed = runExtraction();
-    EXPECT_EQ(failed.message, (UINT)WM_SETUP_FAILED);
-    EXPECT_EQ(failed.wParam, 1u);
+    expectFailed(runExtraction());
     EXPECT_EQ(installState.extractionDone, 0u);
 }
 
@@ -198,49 +198,36 @@ TEST_F(ExtractionTest, RecordsThatWouldLeaveTheDestinationAreRefusedBeforeWritin
         spec.header.directories.push_back(bad.directory);
         spec.files = {{0, "first.txt", {1}}, {3, bad.name, {2, 3}}};
         prepare(spec);
-        PostedMessage failed = runExtraction();
-        EXPECT_EQ(failed.message, (UINT)WM_SETUP_FAILED);
-        EXPECT_EQ(failed.wParam, 1u);
+        expectFailed(runExtraction());
         EXPECT_EQ(installState.currentFileNumber, 2u);
         EXPECT_FALSE(fileExists(scratch + "escaped.txt"));
         EXPECT_FALSE(fileExists(destination + "escaped.txt"));
     }
 }
 
-TEST_F(ExtractionTest, ADirectoryIndexOutsideTheListIsRefused) {
+TEST_F(ExtractionTest, ADamagedSecondRecordIsFatal) {
     InstallerSpec spec = basicInstaller();
-    spec.files = {{0, "first.txt", {1}}, {2, "second.txt", {2}}};
+    spec.files = {{0, "first.txt", {1}}, {2, "second.txt", randomBytes(9000, 6)}};
     std::vector<uint64_t> offsets = prepare(spec);
+    const std::vector<uint8_t> intact = readWholeFile(installer);
     // Directory index 3 of a package with three directories; index 256 would
-    // wrap to 0 in its low byte.
-    for (uint32_t index : {3u, 256u}) {
+    // wrap to 0 in its low byte; 0 stands for a read error: the file ends
+    // inside the second stream.
+    for (uint32_t index : {3u, 256u, 0u}) {
         SCOPED_TRACE(index);
-        std::vector<uint8_t> bytes = readWholeFile(installer);
-        memcpy(&bytes[offsets[1] + 8], &index, 4);
+        std::vector<uint8_t> bytes = intact;
+        if (index)
+            memcpy(&bytes[offsets[1] + 8], &index, 4);
+        else
+            bytes.resize(offsets[1] + 16 + 10 + 4000);
         writeWholeFile(installer, bytes);
         harnessLog = HarnessLog();
         installState.currentFileNumber = 0;
-        PostedMessage failed = runExtraction();
-        EXPECT_EQ(failed.message, (UINT)WM_SETUP_FAILED);
-        EXPECT_EQ(failed.wParam, 1u);
+        expectFailed(runExtraction());
+        EXPECT_EQ(installState.currentFileNumber, 2u);
         EXPECT_FALSE(fileExists(destination + "second.txt"));
-        EXPECT_FALSE(fileExists(destination + "data\\maps\\second.txt"));
+        if (index) EXPECT_FALSE(fileExists(destination + "data\\maps\\second.txt"));
     }
-}
-
-TEST_F(ExtractionTest, AStreamThatCannotBeExpandedIsFatal) {
-    InstallerSpec spec = basicInstaller();
-    spec.files = {{0, "first.txt", randomBytes(9000, 5)}, {0, "second.txt", randomBytes(9000, 6)}};
-    std::vector<uint64_t> offsets = prepare(spec);
-
-    // A read error: the file ends inside the second stream.
-    std::vector<uint8_t> bytes = readWholeFile(installer);
-    bytes.resize(offsets[1] + 16 + 10 + 4000);
-    writeWholeFile(installer, bytes);
-    PostedMessage failed = runExtraction();
-    EXPECT_EQ(failed.message, (UINT)WM_SETUP_FAILED);
-    EXPECT_EQ(failed.wParam, 1u);
-    EXPECT_EQ(installState.currentFileNumber, 2u);
 }
 
 TEST_F(ExtractionTest, AShortStreamIsFatal) {
@@ -263,9 +250,7 @@ TEST_F(ExtractionTest, AShortStreamIsFatal) {
     }
     fclose(output);
     loadInstaller(path, destination);
-    PostedMessage failed = runExtraction();
-    EXPECT_EQ(failed.message, (UINT)WM_SETUP_FAILED);
-    EXPECT_EQ(failed.wParam, 1u);
+    expectFailed(runExtraction());
     EXPECT_FALSE(fileExists(destination + "HalvUninstaller.exe"));
 }
 
@@ -275,25 +260,15 @@ TEST_F(ExtractionTest, AMissingInstallerFileFailsTheStart) {
     prepare(spec);
     strcpy(installState.modulePath, (scratch + "gone.exe").c_str());
     EXPECT_EQ(startExtraction(), 0);
-    PostedMessage failed = waitForSetupMessage(5000);
-    EXPECT_EQ(failed.message, (UINT)WM_SETUP_FAILED);
-    EXPECT_EQ(failed.wParam, 1u);
+    expectFailed(waitForSetupMessage(5000));
     EXPECT_FALSE(fileExists(destination + "data"));
-}
-
-TEST_F(ExtractionTest, StartCreatesThePackageDirectories) {
-    InstallerSpec spec = basicInstaller();
-    spec.header.directories.push_back("\\..\\outside");
-    prepare(spec);
-    EXPECT_EQ(runExtraction().message, (UINT)WM_SETUP_EXTRACTED);
-    EXPECT_TRUE(fileExists(destination + "data\\maps"));
-    EXPECT_FALSE(fileExists(scratch + "outside"));
 }
 
 class CancelTest : public ExtractionTest {
 protected:
     // Five files, the third one large enough to be caught in its expansion.
-    void prepareFive() {
+    void SetUp() override {
+        ExtractionTest::SetUp();
         InstallerSpec spec = basicInstaller();
         spec.files = {{0, "one.bin", randomBytes(1000, 11)},
                       {1, "two.bin", randomBytes(1000, 12)},
@@ -328,12 +303,9 @@ protected:
 };
 
 TEST_F(CancelTest, ACancelDuringTheThirdFileStopsThere) {
-    prepareFive();
     startAndWaitForFile(3);
     askWhilePaused(true);
-    PostedMessage stopped = waitForSetupMessage();
-    EXPECT_EQ(stopped.message, (UINT)WM_SETUP_FAILED);
-    EXPECT_EQ(stopped.wParam, 0u);
+    expectFailed(waitForSetupMessage(), 0);
     EXPECT_EQ(installState.currentFileNumber, 3u);
     EXPECT_EQ(installState.workerRunning, 0u);
     EXPECT_EQ(installState.extractionDone, 0u);
@@ -344,7 +316,6 @@ TEST_F(CancelTest, ACancelDuringTheThirdFileStopsThere) {
 // The question may be confirmed before the new thread has taken its first
 // step: the stop is still the worker's to report, once.
 TEST_F(CancelTest, ACancelBeforeTheWorkerStartsIsReportedOnce) {
-    prepareFive();
     lockState();  // holds the worker at its first step
     ASSERT_EQ(startExtraction(), 1);
     EXPECT_EQ(installState.workerRunning, 1u);
@@ -352,9 +323,7 @@ TEST_F(CancelTest, ACancelBeforeTheWorkerStartsIsReportedOnce) {
     requestStop();
     resumeWorker();
     unlockState();
-    PostedMessage stopped = waitForSetupMessage();
-    EXPECT_EQ(stopped.message, (UINT)WM_SETUP_FAILED);
-    EXPECT_EQ(stopped.wParam, 0u);
+    expectFailed(waitForSetupMessage(), 0);
     WaitForSingleObject((HANDLE)installState.workerThread, 10000);
     pumpFor(200);
     EXPECT_EQ(harnessLog.setupMessages.size(), 1u);
@@ -363,11 +332,9 @@ TEST_F(CancelTest, ACancelBeforeTheWorkerStartsIsReportedOnce) {
 }
 
 TEST_F(CancelTest, AnsweringNoLetsTheWorkerFinish) {
-    prepareFive();
     startAndWaitForFile(3);
     askWhilePaused(false);
-    PostedMessage done = waitForSetupMessage();
-    EXPECT_EQ(done.message, (UINT)WM_SETUP_EXTRACTED);
+    EXPECT_EQ(waitForSetupMessage().message, (UINT)WM_SETUP_EXTRACTED);
     EXPECT_EQ(installState.currentFileNumber, 5u);
     EXPECT_EQ(readWholeFile(destination + "data\\maps\\three.bin"), randomBytes(6000000, 13));
 }

@@ -11,7 +11,7 @@
 // an existing destination ("Product\\"), all removed again after the test.
 class InstallerFolderTest : public ::testing::Test {
 protected:
-    explicit InstallerFolderTest(const char* tag) : tag_(tag) {}
+    explicit InstallerFolderTest(const char* tag = "t") : tag_(tag) {}
     void SetUp() override {
         setUpEngineHarness();
         scratch = makeScratchFolder(tag_);

@@ -11,28 +11,33 @@
 
 namespace {
 
+void makeFolders(const std::string& root, std::initializer_list<const char*> names) {
+    for (const char* name : names) CreateDirectoryA((root + name).c_str(), nullptr);
+}
+
 class RollbackTest : public InstallerFolderTest {
 protected:
     RollbackTest() : InstallerFolderTest("r") {}
 
-    // Installs five small files completely, so the rollback has them all.
-    InstallerSpec installFive() {
+    // Installs the files completely (by default five small ones), so the
+    // rollback has them all; returns the offsets of the records.
+    std::vector<uint64_t> install(std::vector<PackageFile> files = {{0, "one.bin", {1}},
+                                                                    {1, "two.bin", {2}},
+                                                                    {2, "three.bin", {3}},
+                                                                    {2, "four.bin", {4}},
+                                                                    {0, "five.bin", {5}}}) {
         InstallerSpec spec = basicInstaller();
-        spec.files = {{0, "one.bin", {1}},
-                      {1, "two.bin", {2}},
-                      {2, "three.bin", {3}},
-                      {2, "four.bin", {4}},
-                      {0, "five.bin", {5}}};
-        writeInstaller(installer, spec);
+        spec.files = files;
+        std::vector<uint64_t> offsets = writeInstaller(installer, spec);
         loadInstaller(installer, destination);
         EXPECT_EQ(runExtraction().message, (UINT)WM_SETUP_EXTRACTED);
         harnessLog = HarnessLog();
-        return spec;
+        return offsets;
     }
 };
 
 TEST_F(RollbackTest, RemovesOnlyTheFilesWhoseExtractionBegan) {
-    installFive();
+    install();
     writeWholeFile(destination + "notes.txt", {9});
     installState.currentFileNumber = 3;
     installState.lastProgressPercent = 55;
@@ -54,7 +59,7 @@ TEST_F(RollbackTest, RemovesOnlyTheFilesWhoseExtractionBegan) {
 }
 
 TEST_F(RollbackTest, AfterTheLastFileTheUninstallerGoesTooAndTheTreeIsRemoved) {
-    installFive();
+    install();
     installState.currentFileNumber = 5;
     installState.destinationMadeFrom = (uint32_t)destination.size() - 1;  // as the wizard made it
     EXPECT_EQ(runRollback().wParam, 0u);
@@ -66,10 +71,7 @@ TEST_F(RollbackTest, AfterTheLastFileTheUninstallerGoesTooAndTheTreeIsRemoved) {
 }
 
 TEST_F(RollbackTest, WithoutFilesOnlyTheUninstallerIsRemoved) {
-    InstallerSpec spec = basicInstaller();
-    writeInstaller(installer, spec);
-    loadInstaller(installer, destination);
-    ASSERT_EQ(runExtraction().message, (UINT)WM_SETUP_EXTRACTED);
+    install({});
     writeWholeFile(destination + "data\\keep.txt", {1});
     EXPECT_EQ(runRollback().wParam, 0u);
     EXPECT_FALSE(fileExists(destination + "HalvUninstaller.exe"));
@@ -85,9 +87,8 @@ TEST_F(RollbackTest, ACancelledInstallationLeavesOnlyWhatWasThereBefore) {
                   {0, "four.bin", randomBytes(100, 4)}};
     writeInstaller(installer, spec);
     loadInstaller(installer, destination);
-    CreateDirectoryA((destination + "data").c_str(), nullptr);
+    makeFolders(destination, {"data", "empty"});
     writeWholeFile(destination + "data\\mine.txt", {7});
-    CreateDirectoryA((destination + "empty").c_str(), nullptr);
 
     ASSERT_EQ(startExtraction(), 1);
     ASSERT_TRUE(pumpUntil([&] { return installState.currentFileNumber >= 3; }));
@@ -110,7 +111,7 @@ TEST_F(RollbackTest, AMadeDestinationGoesWithTheFoldersMadeForIt) {
     destination = scratch + "new\\deeper\\Product\\";
     uint32_t madeFrom = 0;
     ASSERT_EQ(createDirectoryPath(destination.c_str(), &madeFrom), 0);
-    installFive();
+    install();
     installState.destinationMadeFrom = madeFrom;
     installState.currentFileNumber = 5;
     EXPECT_EQ(runRollback().wParam, 0u);
@@ -120,16 +121,10 @@ TEST_F(RollbackTest, AMadeDestinationGoesWithTheFoldersMadeForIt) {
 
 TEST_F(RollbackTest, AReadOnlyDirectoryKeepsItsParents) {
     std::string root = scratch + "tree\\";
-    CreateDirectoryA(root.c_str(), nullptr);
-    CreateDirectoryA((root + "a").c_str(), nullptr);
-    CreateDirectoryA((root + "a\\locked").c_str(), nullptr);
+    makeFolders(root, {"", "a", "a\\locked", "b", "b\\c"});
     SetFileAttributesA((root + "a\\locked").c_str(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
-    CreateDirectoryA((root + "b").c_str(), nullptr);
-    CreateDirectoryA((root + "b\\c").c_str(), nullptr);
-    DWORD attributes = GetFileAttributesA((root + "a\\locked").c_str());
-    if (attributes != (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
+    if (GetFileAttributesA((root + "a\\locked").c_str()) != (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))
         GTEST_SKIP() << "the file system keeps no read-only attribute on directories";
-    }
     EXPECT_EQ(removeEmptyTree(root.c_str()), 0);
     EXPECT_TRUE(fileExists(root + "a\\locked"));
     EXPECT_FALSE(fileExists(root + "b"));
@@ -138,16 +133,12 @@ TEST_F(RollbackTest, AReadOnlyDirectoryKeepsItsParents) {
 TEST_F(RollbackTest, EmptyTreesGoAndFilesStay) {
     std::string root = scratch + "tree\\";
     EXPECT_EQ(removeEmptyTree(root.c_str()), 1);
-    CreateDirectoryA(root.c_str(), nullptr);
-    CreateDirectoryA((root + "x").c_str(), nullptr);
-    CreateDirectoryA((root + "x\\y").c_str(), nullptr);
+    makeFolders(root, {"", "x", "x\\y"});
     EXPECT_EQ(removeEmptyTree(root.c_str()), 1);
     EXPECT_FALSE(fileExists(root));
 
-    CreateDirectoryA(root.c_str(), nullptr);
-    CreateDirectoryA((root + "x").c_str(), nullptr);
+    makeFolders(root, {"", "x", "z"});
     writeWholeFile(root + "x\\kept.txt", {1});
-    CreateDirectoryA((root + "z").c_str(), nullptr);
     EXPECT_EQ(removeEmptyTree(root.c_str()), 0);
     EXPECT_TRUE(fileExists(root + "x\\kept.txt"));
     EXPECT_FALSE(fileExists(root + "z"));
@@ -155,7 +146,7 @@ TEST_F(RollbackTest, EmptyTreesGoAndFilesStay) {
 }
 
 TEST_F(RollbackTest, AnUnreadableInstallerStopsBeforeDeleting) {
-    installFive();
+    install();
     installState.currentFileNumber = 5;
     strcpy(installState.modulePath, (scratch + "gone.exe").c_str());
     PostedMessage removed = runRollback();
@@ -165,11 +156,7 @@ TEST_F(RollbackTest, AnUnreadableInstallerStopsBeforeDeleting) {
 }
 
 TEST_F(RollbackTest, ARecordThatWouldLeaveTheDestinationStopsTheRemoval) {
-    InstallerSpec spec = basicInstaller();
-    spec.files = {{0, "one.bin", {1}}, {0, "two.bin", {2}}};
-    std::vector<uint64_t> offsets = writeInstaller(installer, spec);
-    loadInstaller(installer, destination);
-    ASSERT_EQ(runExtraction().message, (UINT)WM_SETUP_EXTRACTED);
+    std::vector<uint64_t> offsets = install({{0, "one.bin", {1}}, {0, "two.bin", {2}}});
     // The second record now names a directory the package does not have.
     std::vector<uint8_t> bytes = readWholeFile(installer);
     uint32_t index = 7;

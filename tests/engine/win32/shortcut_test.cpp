@@ -6,7 +6,7 @@
 
 #include "engine/install_state.h"
 #include "engine/shortcut.h"
-#include "engine_harness.h"
+#include "installer_folder_test.h"
 
 namespace {
 
@@ -48,47 +48,36 @@ std::string specialFolder(int id) {
     return std::string(folder) + "\\";
 }
 
-class ShortcutTest : public ::testing::Test {
+// The installed program is Product\bin\tide.exe under the scratch folder.
+class ShortcutTest : public InstallerFolderTest {
 protected:
     void SetUp() override {
-        setUpEngineHarness();
+        InstallerFolderTest::SetUp();
         CoInitialize(nullptr);
-        scratch = makeScratchFolder("s");
-        strcpy(installState.destinationPath, (scratch + "Product\\").c_str());
-        CreateDirectoryA(installState.destinationPath, nullptr);
-        CreateDirectoryA((scratch + "Product\\bin").c_str(), nullptr);
-        writeWholeFile(scratch + "Product\\bin\\tide.exe", {'M', 'Z'});
+        strcpy(installState.destinationPath, destination.c_str());
+        CreateDirectoryA((destination + "bin").c_str(), nullptr);
+        writeWholeFile(destination + "bin\\tide.exe", {'M', 'Z'});
     }
-    void TearDown() override {
-        removeTree(scratch);
-        tearDownEngineHarness();
-    }
-    std::string scratch;
 };
 
 TEST_F(ShortcutTest, TheLinkLoadsBackWithItsTargetAndWorkingDirectory) {
     std::string base = scratch + "Product\\bin\\";
     ASSERT_EQ(createShortcut(base.c_str(), "tide.exe", scratch.c_str(), "Tidewater.lnk"), 1);
-    LinkContents link = loadLink(scratch + "Tidewater.lnk");
+    // Without a base folder the target stands alone.
+    ASSERT_EQ(createShortcut(nullptr, (base + "tide.exe").c_str(), scratch.c_str(), "Plain.lnk"), 1);
+    LinkContents link = loadLink(scratch + "Tidewater.lnk"), plain = loadLink(scratch + "Plain.lnk");
     ASSERT_TRUE(link.loaded);
     EXPECT_EQ(link.path, base + "tide.exe");
     EXPECT_EQ(link.workingDirectory, base);
+    ASSERT_TRUE(plain.loaded);
+    EXPECT_EQ(plain.path, base + "tide.exe");
+    EXPECT_EQ(plain.workingDirectory, "");
 }
 
-TEST_F(ShortcutTest, WithoutABaseFolderTheTargetStandsAlone) {
-    std::string target = scratch + "Product\\bin\\tide.exe";
-    ASSERT_EQ(createShortcut(nullptr, target.c_str(), scratch.c_str(), "Plain.lnk"), 1);
-    LinkContents link = loadLink(scratch + "Plain.lnk");
-    ASSERT_TRUE(link.loaded);
-    EXPECT_EQ(link.path, target);
-    EXPECT_EQ(link.workingDirectory, "");
-}
-
-TEST_F(ShortcutTest, LengthsAreCheckedBeforeAnyWork) {
+TEST_F(ShortcutTest, LengthsAreCheckedBeforeAnyWorkAndAMissingLinkFolderIsNotNoticed) {
     std::string base = "C:\\" + std::string(126, 'b') + "\\";
     EXPECT_EQ(base.size(), 130u);
-    std::string target130(130, 't');
-    std::string target131(131, 't');
+    std::string target130(130, 't'), target131(131, 't');
     EXPECT_EQ(createShortcut(base.c_str(), target130.c_str(), scratch.c_str(), "Exact.lnk"), 1);
     EXPECT_TRUE(fileExists(scratch + "Exact.lnk"));
     EXPECT_EQ(createShortcut(base.c_str(), target131.c_str(), scratch.c_str(), "Over.lnk"), 0);
@@ -99,9 +88,7 @@ TEST_F(ShortcutTest, LengthsAreCheckedBeforeAnyWork) {
     EXPECT_EQ(createShortcut(nullptr, nullptr, scratch.c_str(), "a.lnk"), 0);
     EXPECT_EQ(createShortcut(nullptr, "x.exe", nullptr, "a.lnk"), 0);
     EXPECT_EQ(createShortcut(nullptr, "x.exe", scratch.c_str(), nullptr), 0);
-}
 
-TEST_F(ShortcutTest, AMissingLinkFolderIsNotNoticed) {
     std::string missing = scratch + "missing\\";
     EXPECT_EQ(createShortcut(nullptr, "x.exe", missing.c_str(), "Lost.lnk"), 1);
     EXPECT_FALSE(fileExists(missing + "Lost.lnk"));

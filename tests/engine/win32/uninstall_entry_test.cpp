@@ -5,7 +5,7 @@
 #include "engine/install_state.h"
 #include "engine/rollback.h"
 #include "engine/uninstall_entry.h"
-#include "engine_harness.h"
+#include "installer_folder_test.h"
 
 namespace {
 
@@ -42,10 +42,10 @@ bool keyExists() {
     return true;
 }
 
-class UninstallEntryTest : public ::testing::Test {
+class UninstallEntryTest : public InstallerFolderTest {
 protected:
     void SetUp() override {
-        setUpEngineHarness();
+        InstallerFolderTest::SetUp();
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath);
         PackageHeader& header = installState.header;
         strcpy(header.publisher, "Harbour Works");
@@ -57,11 +57,14 @@ protected:
     void TearDown() override {
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath);
         removeCreatedUninstallEntry();
-        tearDownEngineHarness();
+        InstallerFolderTest::TearDown();
     }
 };
 
-TEST_F(UninstallEntryTest, WritesEveryValue) {
+TEST_F(UninstallEntryTest, WritesEveryValueAndTheWebAddressOnlyWhenThereIsOne) {
+    ASSERT_EQ(registerUninstallEntry(), 1);
+    EXPECT_EQ(readText("URLInfoAbout"), "<missing>");
+    EXPECT_EQ(readText("HelpLink"), "<missing>");
     strcpy(installState.lists.websiteUrl, "http://harbour.example/");
     ASSERT_EQ(registerUninstallEntry(), 1);
     EXPECT_EQ(readText("DisplayName"), "Tidewater 2.4");
@@ -76,13 +79,6 @@ TEST_F(UninstallEntryTest, WritesEveryValue) {
     EXPECT_EQ(readNumber("EstimatedSize"), 5u * 1024 + 1);
     EXPECT_EQ(readNumber("NoModify"), 1u);
     EXPECT_EQ(readNumber("NoRepair"), 1u);
-}
-
-TEST_F(UninstallEntryTest, WithoutAWebAddressItsTwoValuesAreLeftOut) {
-    ASSERT_EQ(registerUninstallEntry(), 1);
-    EXPECT_EQ(readText("URLInfoAbout"), "<missing>");
-    EXPECT_EQ(readText("HelpLink"), "<missing>");
-    EXPECT_EQ(readText("DisplayName"), "Tidewater 2.4");
 }
 
 TEST_F(UninstallEntryTest, MissingFieldsWriteNoKey) {
@@ -102,6 +98,16 @@ TEST_F(UninstallEntryTest, MissingFieldsWriteNoKey) {
 }
 
 TEST_F(UninstallEntryTest, TheRollbackRemovesOnlyAKeyThisRunCreated) {
+    // A failed installation leaves no entry.
+    InstallerSpec spec = basicInstaller();
+    spec.files = {{0, "one.bin", {1}}};
+    writeInstaller(installer, spec);
+    loadInstaller(installer, destination);
+    ASSERT_EQ(registerUninstallEntry(), 1);
+    installState.currentFileNumber = 1;
+    EXPECT_EQ(runRollback().wParam, 0u);
+    EXPECT_FALSE(keyExists());
+
     ASSERT_EQ(registerUninstallEntry(), 1);
     ASSERT_TRUE(keyExists());
     EXPECT_EQ(removeCreatedUninstallEntry(), 1);
@@ -117,20 +123,6 @@ TEST_F(UninstallEntryTest, TheRollbackRemovesOnlyAKeyThisRunCreated) {
     EXPECT_EQ(removeCreatedUninstallEntry(), 0);
     EXPECT_TRUE(keyExists());
     EXPECT_EQ(readText("DisplayName"), "Tidewater 2.4");
-}
-
-TEST_F(UninstallEntryTest, AFailedInstallationLeavesNoEntry) {
-    std::string scratch = makeScratchFolder("u");
-    std::string installer = scratch + "setup.exe";
-    InstallerSpec spec = basicInstaller();
-    spec.files = {{0, "one.bin", {1}}};
-    writeInstaller(installer, spec);
-    loadInstaller(installer, scratch);
-    ASSERT_EQ(registerUninstallEntry(), 1);
-    installState.currentFileNumber = 1;
-    EXPECT_EQ(runRollback().wParam, 0u);
-    EXPECT_FALSE(keyExists());
-    removeTree(scratch);
 }
 
 }  // namespace
