@@ -305,12 +305,17 @@ LRESULT onSetFont(HWND window, ButtonBoyState* s, HFONT font, LPARAM redraw) {
     return 0;
 }
 
+// A hidden button forgets the mouse and the focus, so that it does not come
+// back hot or pushed. SetWindowLong with the visible style sends
+// WM_STYLECHANGED; ShowWindow sends only WM_SHOWWINDOW.
+void forgetStates(ButtonBoyState* s) {
+    s->pressed = 0;
+    s->hot = 0;
+    s->focused = 0;
+}
+
 LRESULT onStyleChanged(ButtonBoyState* s, WPARAM which, const STYLESTRUCT* style) {
-    if ((int)which == GWL_STYLE && style && !(style->styleNew & WS_VISIBLE)) {
-        s->pressed = 0;
-        s->hot = 0;
-        s->focused = 0;
-    }
+    if ((int)which == GWL_STYLE && style && !(style->styleNew & WS_VISIBLE)) forgetStates(s);
     return 0;
 }
 
@@ -429,6 +434,12 @@ LRESULT CALLBACK ButtonBoyProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_ERASEBKGND: return 1;
     case WM_SETFONT: return onSetFont(window, s, (HFONT)wParam, lParam);
     case WM_STYLECHANGED: return onStyleChanged(s, wParam, (const STYLESTRUCT*)lParam);
+    case WM_SHOWWINDOW:
+        if (!wParam) {
+            releaseCaptureIfHeld(window);
+            forgetStates(s);
+        }
+        break;
     case WM_GETDLGCODE: return DLGC_WANTALLKEYS;
     case WM_KEYDOWN: return onKeyDown(window, s, wParam);
     case WM_MOUSEMOVE: return onMouseMove(window, s, lParam);

@@ -171,6 +171,7 @@ TEST_F(ButtonTest, DisablingGreysTheCaptionAndItOrHidingClearsTheState) {
     pumpMessages();
     EXPECT_EQ(clicks(), 0);
     SetWindowLongPtrA(button, GWL_STYLE, style);
+
 }
 
 TEST_F(ButtonTest, IconSitsLeftOfTheCaptionAndGreysWhenDisabled) {
@@ -229,6 +230,15 @@ TEST_F(ButtonTest, RasterSkinFaceFollowsTheState) {
     EXPECT_EQ(pressed.at(3, 2), sysRgb(COLOR_BTNTEXT));
     EXPECT_NE(pressed.at(4, 2), sysRgb(COLOR_BTNTEXT));
     sendMouse(button, WM_LBUTTONUP, 10, 10);
+    // Hidden with ShowWindow (no style change) while hot, and shown again away
+    // from the mouse: no longer hot.
+    focusParent();
+    sendMouse(button, WM_MOUSEMOVE, 10, 10);
+    EXPECT_EQ(lowerBand(), darkerBy20(COLOR_BTNHIGHLIGHT));
+    ShowWindow(button, SW_HIDE);
+    ShowWindow(button, SW_SHOW);
+    pumpMessages();
+    EXPECT_EQ(lowerBand(), darkerBy20(COLOR_BTNFACE));
     EnableWindow(button, FALSE);
     EXPECT_EQ(lowerBand(), darkerBy20(COLOR_BTNFACE));
     EXPECT_GT(captureClient(button).count(sysRgb(COLOR_GRAYTEXT)), 0);
