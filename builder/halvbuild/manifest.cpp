@@ -1,6 +1,7 @@
 #include "halvbuild/manifest.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -194,18 +195,20 @@ std::string readWholeFile(const std::string& path) {
 // Only quoted strings and comments may hold characters beyond ASCII; bare
 // keys and values never can. Such a character elsewhere is refused here,
 // naming its line, before the TOML library sees it: the library's handling of
-// some of them is undefined.
+// some of them is undefined. A quote opens a string only where a key or a
+// value may begin; one inside a bare word (3"...) belongs to the word, as the
+// library reads it.
 void refuseNonAsciiOutsideQuotes(const Reader& reader, const std::string& text) {
     enum class Where { Bare, Comment, Basic, Literal, MultiBasic, MultiLiteral };
     Where where = Where::Bare;
     uint32_t line = 1;
-    size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;  // a byte-order mark
+    const size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;  // a byte-order mark
     auto quotesAt = [&](size_t at, char quote) {
         size_t run = 0;
         while (at + run < text.size() && text[at + run] == quote) ++run;
         return run;
     };
-    for (; i < text.size(); ++i) {
+    for (size_t i = start; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\n') {
             ++line;
@@ -217,7 +220,7 @@ void refuseNonAsciiOutsideQuotes(const Reader& reader, const std::string& text) 
             if (static_cast<unsigned char>(c) >= 0x80)
                 reader.fail({"", line}, "a character beyond ASCII outside quotes; put the text in quotes");
             if (c == '#') where = Where::Comment;
-            if (c == '"' || c == '\'') {
+            if ((c == '"' || c == '\'') && (i == start || strchr(" \t\r\n=[{,.", text[i - 1]))) {
                 const bool multi = quotesAt(i, c) >= 3;
                 if (multi) i += 2;
                 where = c == '"' ? (multi ? Where::MultiBasic : Where::Basic)

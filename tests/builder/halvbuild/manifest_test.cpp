@@ -78,6 +78,10 @@ TEST(Manifest, ErrorsNameLineAndField) {
         // Text beyond ASCII only in quotes and comments.
         {"folder_name = 1\xC3\xA9\n", ":5: " + beyondAscii},
         {"\xC3\xA9 = \"x\"\n", ":5: " + beyondAscii},
+        // A quote inside a bare word opens no string (found by fuzzing).
+        {"t =3\"docs/g\xEF\xBB\xAFl\"\n", ":5: " + beyondAscii},
+        {"a = \"x\"\"\xC3\xA9\"\n", ":5: " + beyondAscii},
+        {"\"k\xC3\xA9y\" = 1\n", ":5: k\xC3\xA9y: unknown key"},  // a quoted key starts a line
         {"# caf\xC3\xA9 \"\nfolder_name = \"\\\"caf\xC3\xA9\\\"\" # \xC3\xA9\n[finish]\n"
          "text = '''caf\xC3\xA9 ''\n'''\nwebsite = '\xC3\xA9'\n",
          "no error"},
