@@ -34,7 +34,8 @@ struct Inspected {
 };
 
 Inspected inspect(const TestTree& tree, const std::string& path, const std::string& verifyFolder) {
-    std::unique_ptr<FILE, int (*)(FILE*)> out(fopen(tree.path("listing.txt").c_str(), "w"), fclose);
+    // Binary: on Windows a text-mode file would turn each line end into CR LF.
+    std::unique_ptr<FILE, int (*)(FILE*)> out(fopen(tree.path("listing.txt").c_str(), "wb"), fclose);
     Inspected inspected{inspectInstaller(path, verifyFolder, out.get()), ""};
     out.reset();
     inspected.listing = tree.read("listing.txt");
