@@ -231,8 +231,15 @@ void refuseNonAsciiOutsideQuotes(const Reader& reader, const std::string& text) 
             break;
         case Where::Basic:
         case Where::MultiBasic:
-            if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
-                ++i;
+            if (c == '\\') {
+                // Escapes are ASCII, and so is the blank space a line-ending
+                // backslash may have before its line end; the library looks
+                // at whatever follows as one of them.
+                size_t next = i + 1;
+                while (next < text.size() && (text[next] == ' ' || text[next] == '\t')) ++next;
+                if (next < text.size() && static_cast<unsigned char>(text[next]) >= 0x80)
+                    reader.fail({"", line}, "a backslash before a character beyond ASCII; escapes are ASCII");
+                if (i + 1 < text.size() && text[i + 1] != '\n') ++i;
             } else if (c == '"') {
                 const size_t run = quotesAt(i, c);
                 if (where == Where::Basic) {

@@ -53,6 +53,7 @@ TEST(Manifest, ErrorsNameLineAndField) {
     std::string accents;
     for (int i = 0; i < 259; ++i) accents += "\xC3\xA9";
     const std::string beyondAscii = "a character beyond ASCII outside quotes; put the text in quotes";
+    const std::string badEscape = "a backslash before a character beyond ASCII; escapes are ASCII";
     const struct {
         std::string rest;
         std::string message;  // ending in ':' when only the line is certain
@@ -82,6 +83,9 @@ TEST(Manifest, ErrorsNameLineAndField) {
         {"t =3\"docs/g\xEF\xBB\xAFl\"\n", ":5: " + beyondAscii},
         {"a = \"x\"\"\xC3\xA9\"\n", ":5: " + beyondAscii},
         {"\"k\xC3\xA9y\" = 1\n", ":5: k\xC3\xA9y: unknown key"},  // a quoted key starts a line
+        // Escapes are ASCII (found by fuzzing: the library looks at the character as blank space).
+        {"[finish]\ntext = \"\"\"\"e\\\xEF\xBB\xBE\\\\]\"\"\"\n", ":6: " + badEscape},
+        {"folder_name = \"a\\ \t\xC3\xA9\"\n", ":5: " + badEscape},
         {"# caf\xC3\xA9 \"\nfolder_name = \"\\\"caf\xC3\xA9\\\"\" # \xC3\xA9\n[finish]\n"
          "text = '''caf\xC3\xA9 ''\n'''\nwebsite = '\xC3\xA9'\n",
          "no error"},
