@@ -195,12 +195,17 @@ std::string readWholeFile(const std::string& path) {
 // Only quoted strings and comments may hold characters beyond ASCII; bare
 // keys and values never can. Such a character elsewhere is refused here,
 // naming its line, before the TOML library sees it: the library's handling of
-// some of them is undefined. A quote opens a string only where a key or a
-// value may begin; one inside a bare word (3"...) belongs to the word, as the
-// library reads it.
+// some of them is undefined. The library reads a bare word (a number, a date,
+// a key) up to a blank, a line end or one of , ] } # =, taking quotes, dots
+// and brackets inside it as part of the word (1."x", +["x"]); so a quote opens
+// a string only outside a word, and whatever a word holds must be ASCII. Over
+// a backslash in a quoted string the library looks at the next character
+// that is not blank space (past the line end a backslash joins) as possible
+// blank space, so that character must be ASCII too.
 void refuseNonAsciiOutsideQuotes(const Reader& reader, const std::string& text) {
     enum class Where { Bare, Comment, Basic, Literal, MultiBasic, MultiLiteral };
     Where where = Where::Bare;
+    bool inWord = false;
     uint32_t line = 1;
     const size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;  // a byte-order mark
     auto quotesAt = [&](size_t at, char quote) {
@@ -212,6 +217,7 @@ void refuseNonAsciiOutsideQuotes(const Reader& reader, const std::string& text) 
         const char c = text[i];
         if (c == '\n') {
             ++line;
+            inWord = false;
             if (where != Where::MultiBasic && where != Where::MultiLiteral) where = Where::Bare;
             continue;
         }
@@ -220,11 +226,15 @@ void refuseNonAsciiOutsideQuotes(const Reader& reader, const std::string& text) 
             if (static_cast<unsigned char>(c) >= 0x80)
                 reader.fail({"", line}, "a character beyond ASCII outside quotes; put the text in quotes");
             if (c == '#') where = Where::Comment;
-            if ((c == '"' || c == '\'') && (i == start || strchr(" \t\r\n=[{,.", text[i - 1]))) {
+            if ((c == '"' || c == '\'') && !inWord) {
                 const bool multi = quotesAt(i, c) >= 3;
                 if (multi) i += 2;
                 where = c == '"' ? (multi ? Where::MultiBasic : Where::Basic)
                                  : (multi ? Where::MultiLiteral : Where::Literal);
+            } else if (c != '\0' && strchr(" \t\r,]}#=", c)) {
+                inWord = false;
+            } else if (!inWord) {
+                inWord = c == '\0' || !strchr("[{.", c);
             }
             break;
         case Where::Comment:
@@ -232,13 +242,10 @@ void refuseNonAsciiOutsideQuotes(const Reader& reader, const std::string& text) 
         case Where::Basic:
         case Where::MultiBasic:
             if (c == '\\') {
-                // Escapes are ASCII, and so is the blank space a line-ending
-                // backslash may have before its line end; the library looks
-                // at whatever follows as one of them.
                 size_t next = i + 1;
-                while (next < text.size() && (text[next] == ' ' || text[next] == '\t')) ++next;
+                while (next < text.size() && strchr(" \t\r\n", text[next]) && text[next] != '\0') ++next;
                 if (next < text.size() && static_cast<unsigned char>(text[next]) >= 0x80)
-                    reader.fail({"", line}, "a backslash before a character beyond ASCII; escapes are ASCII");
+                    reader.fail({"", line}, "a character beyond ASCII right after a backslash (or the line end it joins)");
                 if (i + 1 < text.size() && text[i + 1] != '\n') ++i;
             } else if (c == '"') {
                 const size_t run = quotesAt(i, c);

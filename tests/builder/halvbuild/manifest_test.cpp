@@ -53,7 +53,7 @@ TEST(Manifest, ErrorsNameLineAndField) {
     std::string accents;
     for (int i = 0; i < 259; ++i) accents += "\xC3\xA9";
     const std::string beyondAscii = "a character beyond ASCII outside quotes; put the text in quotes";
-    const std::string badEscape = "a backslash before a character beyond ASCII; escapes are ASCII";
+    const std::string badEscape = "a character beyond ASCII right after a backslash (or the line end it joins)";
     const struct {
         std::string rest;
         std::string message;  // ending in ':' when only the line is certain
@@ -79,13 +79,19 @@ TEST(Manifest, ErrorsNameLineAndField) {
         // Text beyond ASCII only in quotes and comments.
         {"folder_name = 1\xC3\xA9\n", ":5: " + beyondAscii},
         {"\xC3\xA9 = \"x\"\n", ":5: " + beyondAscii},
-        // A quote inside a bare word opens no string (found by fuzzing).
+        // A quote inside a bare word opens no string: the TOML library reads
+        // it as part of the word (found by fuzzing).
         {"t =3\"docs/g\xEF\xBB\xAFl\"\n", ":5: " + beyondAscii},
-        {"a = \"x\"\"\xC3\xA9\"\n", ":5: " + beyondAscii},
+        {"t = [+[\"\xC3\xA9\"]]\n", ":5: " + beyondAscii},
+        {"t = 1.\"\xC3\xA9\"\n", ":5: " + beyondAscii},
+        {"t = [[\"\xC3\xA9\"]]\n", ":5: t: unknown key"},
+        // Strings side by side: the library refuses the second itself.
+        {"a = \"x\"\"\xC3\xA9\"\n", ":5: Error while parsing key-value pair: expected a comment or whitespace, saw '\"'"},
         {"\"k\xC3\xA9y\" = 1\n", ":5: k\xC3\xA9y: unknown key"},  // a quoted key starts a line
         // Escapes are ASCII (found by fuzzing: the library looks at the character as blank space).
         {"[finish]\ntext = \"\"\"\"e\\\xEF\xBB\xBE\\\\]\"\"\"\n", ":6: " + badEscape},
         {"folder_name = \"a\\ \t\xC3\xA9\"\n", ":5: " + badEscape},
+        {"[finish]\ntext = \"\"\"x \\\n  \xC3\xA9\"\"\"\n", ":6: " + badEscape},
         {"# caf\xC3\xA9 \"\nfolder_name = \"\\\"caf\xC3\xA9\\\"\" # \xC3\xA9\n[finish]\n"
          "text = '''caf\xC3\xA9 ''\n'''\nwebsite = '\xC3\xA9'\n",
          "no error"},
