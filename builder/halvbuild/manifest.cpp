@@ -192,67 +192,103 @@ std::string readWholeFile(const std::string& path) {
     return text.str();
 }
 
-// Only quoted strings and comments may hold characters beyond ASCII; bare
-// keys and values never can. Such a character elsewhere is refused here,
-// naming its line, before the TOML library sees it: the library's handling of
-// some of them is undefined. The library reads a bare word (a number, a date,
-// a key) up to a blank, a line end or one of , ] } # =, taking quotes, dots
-// and brackets inside it as part of the word (1."x", +["x"]); so a quote opens
-// a string only outside a word, and whatever a word holds must be ASCII. Over
-// a backslash in a quoted string the library looks at the next character
-// that is not blank space (past the line end a backslash joins) as possible
-// blank space, so that character must be ASCII too.
-void refuseNonAsciiOutsideQuotes(const Reader& reader, const std::string& text) {
+// The next UTF-8 character of text at i: its code point and length, or a
+// length of 0 when the bytes there are not valid UTF-8.
+struct Utf8Character {
+    uint32_t code;
+    size_t length;
+};
+
+Utf8Character decodeUtf8(const std::string& text, size_t i) {
+    const auto byte = [&](size_t k) { return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0u; };
+    const unsigned lead = byte(0);
+    const size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                          : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    uint32_t code = length == 2 ? lead & 0x1Fu : length == 3 ? lead & 0x0Fu : lead & 0x07u;
+    for (size_t k = 1; k < length; ++k) {
+        if ((byte(k) & 0xC0) != 0x80) return {0, 0};
+        code = code << 6 | (byte(k) & 0x3Fu);
+    }
+    const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (length == 0 || code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return {0, 0};
+    return {code, length};
+}
+
+// The manifest as the TOML library is given it: ASCII only. The library's
+// handling of some characters beyond ASCII is undefined (it cannot say
+// whether they are blank space, and asks in many places), so none reaches it.
+// They may stand only in quoted strings and comments: in a "string" each
+// becomes its \u escape, a 'literal string' becomes the "string" of the same
+// text, and in a comment each becomes '?'. Anywhere else, or after a
+// backslash (escapes are ASCII), such a character is refused, naming its
+// line. Line ends are kept, so the library's line numbers stay right.
+std::string asciiForParser(const Reader& reader, const std::string& text) {
     enum class Where { Bare, Comment, Basic, Literal, MultiBasic, MultiLiteral };
     Where where = Where::Bare;
-    bool inWord = false;
     uint32_t line = 1;
-    const size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;  // a byte-order mark
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
     auto quotesAt = [&](size_t at, char quote) {
         size_t run = 0;
         while (at + run < text.size() && text[at + run] == quote) ++run;
         return run;
     };
-    for (size_t i = start; i < text.size(); ++i) {
+    size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;  // a byte-order mark
+    while (i < text.size()) {
         const char c = text[i];
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            const Utf8Character character = decodeUtf8(text, i);
+            if (character.length == 0) reader.fail({"", line}, "is not valid UTF-8");
+            if (where == Where::Bare)
+                reader.fail({"", line}, "a character beyond ASCII outside quotes; put the text in quotes");
+            if (where == Where::Comment) {
+                out += '?';
+            } else {
+                char escape[16];
+                snprintf(escape, sizeof escape, character.code > 0xFFFF ? "\\U%08X" : "\\u%04X",
+                         (unsigned)character.code);
+                out += escape;
+            }
+            i += character.length;
+            continue;
+        }
+        ++i;
         if (c == '\n') {
             ++line;
-            inWord = false;
             if (where != Where::MultiBasic && where != Where::MultiLiteral) where = Where::Bare;
+            out += c;
             continue;
         }
         switch (where) {
         case Where::Bare:
-            if (static_cast<unsigned char>(c) >= 0x80)
-                reader.fail({"", line}, "a character beyond ASCII outside quotes; put the text in quotes");
             if (c == '#') where = Where::Comment;
-            if ((c == '"' || c == '\'') && !inWord) {
-                const bool multi = quotesAt(i, c) >= 3;
+            if (c == '"' || c == '\'') {
+                const bool multi = quotesAt(i - 1, c) >= 3;
                 if (multi) i += 2;
                 where = c == '"' ? (multi ? Where::MultiBasic : Where::Basic)
                                  : (multi ? Where::MultiLiteral : Where::Literal);
-            } else if (c != '\0' && strchr(" \t\r,]}#=", c)) {
-                inWord = false;
-            } else if (!inWord) {
-                inWord = c == '\0' || !strchr("[{.", c);
+                out += multi ? "\"\"\"" : "\"";
+                continue;
             }
             break;
         case Where::Comment:
             break;
         case Where::Basic:
         case Where::MultiBasic:
-            if (c == '\\') {
-                size_t next = i + 1;
-                while (next < text.size() && strchr(" \t\r\n", text[next]) && text[next] != '\0') ++next;
-                if (next < text.size() && static_cast<unsigned char>(text[next]) >= 0x80)
-                    reader.fail({"", line}, "a character beyond ASCII right after a backslash (or the line end it joins)");
-                if (i + 1 < text.size() && text[i + 1] != '\n') ++i;
-            } else if (c == '"') {
-                const size_t run = quotesAt(i, c);
+            if (c == '\\' && i < text.size() && static_cast<unsigned char>(text[i]) >= 0x80)
+                reader.fail({"", line}, "a backslash before a character beyond ASCII; escapes are ASCII");
+            if (c == '\\' && i < text.size() && text[i] != '\n') {
+                out += c;
+                out += text[i++];
+                continue;
+            }
+            if (c == '"') {
+                const size_t run = quotesAt(i - 1, c);
                 if (where == Where::Basic) {
                     where = Where::Bare;
                 } else if (run >= 3) {
-                    i += run - 1;  // a closing delimiter may follow one or two quotes of the text
+                    out.append(run - 1, '"');  // a closing delimiter may follow one or two quotes of the text
+                    i += run - 1;
                     where = Where::Bare;
                 }
             }
@@ -260,17 +296,28 @@ void refuseNonAsciiOutsideQuotes(const Reader& reader, const std::string& text) 
         case Where::Literal:
         case Where::MultiLiteral:
             if (c == '\'') {
-                const size_t run = quotesAt(i, c);
+                const size_t run = quotesAt(i - 1, c);
                 if (where == Where::Literal) {
                     where = Where::Bare;
-                } else if (run >= 3) {
+                    out += '"';
+                    continue;
+                }
+                if (run >= 3) {
+                    // Up to two quotes of the text, then the delimiter.
+                    out.append(run - 3, '\'');
+                    out += "\"\"\"";
                     i += run - 1;
                     where = Where::Bare;
+                    continue;
                 }
+            } else if (c == '\\' || c == '"') {
+                out += '\\';  // the same text in a "string"
             }
             break;
         }
+        out += c;
     }
+    return out;
 }
 
 }  // namespace
@@ -278,10 +325,9 @@ void refuseNonAsciiOutsideQuotes(const Reader& reader, const std::string& text) 
 Manifest loadManifest(const std::string& path) {
     const Reader reader{path};
     const std::string text = readWholeFile(path);
-    refuseNonAsciiOutsideQuotes(reader, text);
     toml::table root;
     try {
-        root = toml::parse(text, path);
+        root = toml::parse(asciiForParser(reader, text), path);
     } catch (const toml::parse_error& error) {
         reader.fail({"", error.source().begin.line}, std::string(error.description()));
     }

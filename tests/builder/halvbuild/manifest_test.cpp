@@ -36,9 +36,13 @@ name = "Testing"
 items = [{ name = "Read Me", target = "readme.txt" }]
 [finish]
 text = "Done.\nBye."
-)"));
+website = 'http://caf\u00e9.test/a\b "q" )" "\xC3\xA9'\n"
+                                                     "help_file = '''\n'x' \"\"\"\xC3\xA9'''''\n"));
     EXPECT_EQ(manifest.folderName.value, "Tester\\Caf\xE9");
     EXPECT_EQ(manifest.finishText.value, "Done.\nBye.");
+    // Literal strings keep every character as written.
+    EXPECT_EQ(manifest.website.value, "http://caf\\u00e9.test/a\\b \"q\" \xE9");
+    EXPECT_EQ(manifest.helpFile.value, "'x' \"\"\"\xE9''");
     ASSERT_EQ(manifest.files.size(), 1u);
     EXPECT_EQ(manifest.files[0].source.value, "bin/*.exe");
     EXPECT_EQ(manifest.files[0].source.spot.line, 7u);
@@ -53,7 +57,7 @@ TEST(Manifest, ErrorsNameLineAndField) {
     std::string accents;
     for (int i = 0; i < 259; ++i) accents += "\xC3\xA9";
     const std::string beyondAscii = "a character beyond ASCII outside quotes; put the text in quotes";
-    const std::string badEscape = "a character beyond ASCII right after a backslash (or the line end it joins)";
+    const std::string badEscape = "a backslash before a character beyond ASCII; escapes are ASCII";
     const struct {
         std::string rest;
         std::string message;  // ending in ':' when only the line is certain
@@ -79,19 +83,23 @@ TEST(Manifest, ErrorsNameLineAndField) {
         // Text beyond ASCII only in quotes and comments.
         {"folder_name = 1\xC3\xA9\n", ":5: " + beyondAscii},
         {"\xC3\xA9 = \"x\"\n", ":5: " + beyondAscii},
-        // A quote inside a bare word opens no string: the TOML library reads
-        // it as part of the word (found by fuzzing).
-        {"t =3\"docs/g\xEF\xBB\xAFl\"\n", ":5: " + beyondAscii},
-        {"t = [+[\"\xC3\xA9\"]]\n", ":5: " + beyondAscii},
-        {"t = 1.\"\xC3\xA9\"\n", ":5: " + beyondAscii},
+        // Quotes inside a bare word, which the TOML library reads as part of
+        // the word: the library refuses them itself, seeing only ASCII (found
+        // by fuzzing).
+        {"t =3\"docs/g\xEF\xBB\xAFl\"\n", ":5:"},
+        {"t = [+[\"\xC3\xA9\"]]\n", ":5:"},
+        {"t = 1.\"\xC3\xA9\"\n", ":5:"},
+        {"tie =[[[[[+++++[''='''mber\xEF\xBA\xBF UNpro}}}\n", ":5:"},
         {"t = [[\"\xC3\xA9\"]]\n", ":5: t: unknown key"},
         // Strings side by side: the library refuses the second itself.
         {"a = \"x\"\"\xC3\xA9\"\n", ":5: Error while parsing key-value pair: expected a comment or whitespace, saw '\"'"},
         {"\"k\xC3\xA9y\" = 1\n", ":5: k\xC3\xA9y: unknown key"},  // a quoted key starts a line
-        // Escapes are ASCII (found by fuzzing: the library looks at the character as blank space).
+        // Escapes are ASCII (found by fuzzing).
         {"[finish]\ntext = \"\"\"\"e\\\xEF\xBB\xBE\\\\]\"\"\"\n", ":6: " + badEscape},
-        {"folder_name = \"a\\ \t\xC3\xA9\"\n", ":5: " + badEscape},
-        {"[finish]\ntext = \"\"\"x \\\n  \xC3\xA9\"\"\"\n", ":6: " + badEscape},
+        {"folder_name = \"a\\\xC3\xA9\"\n", ":5: " + badEscape},
+        {"[finish]\ntext = \"\"\"x \\\n  \xC3\xA9\"\"\"\n", "no error"},  // a line-ending backslash
+        {"folder_name = \"caf\xC3\n\"\n", ":5: is not valid UTF-8"},
+        {"folder_name = \"\xF0\x9F\x98\x80\"\n", ":5: folder_name: character U+1F600 has no Windows-1252 form"},
         {"# caf\xC3\xA9 \"\nfolder_name = \"\\\"caf\xC3\xA9\\\"\" # \xC3\xA9\n[finish]\n"
          "text = '''caf\xC3\xA9 ''\n'''\nwebsite = '\xC3\xA9'\n",
          "no error"},
