@@ -97,6 +97,16 @@ BOOL CALLBACK findChild(HWND child, LPARAM data) {
     return TRUE;
 }
 
+}  // namespace
+
+LRESULT sendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &result);
+    return (LRESULT)result;
+}
+
+namespace {
+
 // WM_GETTEXT rather than GetWindowTextA, which does not ask a window of
 // another process and so misses what its own procedure keeps.
 std::string windowText(HWND window) {
@@ -180,7 +190,8 @@ Dialog Installer::waitForMessageBox(int timeoutMs) {
 void Installer::answer(const Dialog& box, int buttonId) {
     if (!box.window) return;
     HWND button = GetDlgItem(box.window, buttonId);
-    if (button) SendMessageA(button, BM_CLICK, 0, 0);
+    // Posted: a sent message would wait without bound if the box hung.
+    if (button) PostMessageA(button, BM_CLICK, 0, 0);
     waitFor([&] { return !IsWindow(box.window); }, 5000);
 }
 
@@ -210,7 +221,7 @@ void Installer::click(HWND target) {
 }
 
 void Installer::typeDestination(const std::string& folder) {
-    SendMessageA(destinationBox(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+    sendBounded(destinationBox(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
 }
 
 bool Installer::waitEnabled(HWND target, int timeoutMs) {

@@ -70,6 +70,10 @@ private:
     int steps_ = 0;
 };
 
+// SendMessage to a window of another process that gives up after 10 s, so a
+// hung installer fails its test instead of hanging it.
+LRESULT sendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
 // Pumps this thread's messages and sleeps a little: Wine delivers sent
 // messages to the driver only while it pumps.
 void pause(int milliseconds);

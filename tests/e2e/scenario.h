@@ -92,7 +92,7 @@ protected:
         ASSERT_TRUE(run.waitForButton(run.rightButton(), "Next"));
         run.click(run.rightButton());
         for (int i = 0; i < 5; ++i)
-            if (HWND box = run.optionBox(i); box && IsWindowVisible(box)) SendMessageA(box, BM_CLICK, 0, 0);
+            if (HWND box = run.optionBox(i); box && IsWindowVisible(box)) sendBounded(box, BM_CLICK, 0, 0);
         run.click(run.rightButton());
         EXPECT_EQ(run.waitForExit(), 0);
     }

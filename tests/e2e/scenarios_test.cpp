@@ -32,7 +32,7 @@ TEST_F(Scenario, FullInstallationWithEveryOption) {
     for (int i = 0; i < 5; ++i) {
         HWND box = run.optionBox(i);
         ASSERT_TRUE(box && IsWindowVisible(box)) << i;
-        EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), BST_CHECKED) << i;
+        EXPECT_EQ(sendBounded(box, BM_GETCHECK, 0, 0), BST_CHECKED) << i;
     }
     run.screenshot(shot("options"));
     run.click(run.rightButton());

@@ -54,7 +54,7 @@ int driveOurs(const char* installer, const char* destination) {
     const double peak = peakMegabytes(run.process());
     run.click(run.rightButton());
     for (int i = 0; i < 5; ++i)
-        if (HWND box = run.optionBox(i); box && IsWindowVisible(box)) SendMessageA(box, BM_CLICK, 0, 0);
+        if (HWND box = run.optionBox(i); box && IsWindowVisible(box)) sendBounded(box, BM_CLICK, 0, 0);
     run.click(run.rightButton());
     run.waitForExit();
     std::printf("first window: %.0f ms\ninstallation (Install pressed to Next enabled): %.0f ms\n"

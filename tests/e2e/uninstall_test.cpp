@@ -77,7 +77,7 @@ public:
         return box_ ? textOf(GetDlgItem(box_, 0xFFFF)) : std::string();
     }
     void answer(int buttonId) {
-        if (HWND button = box_ ? GetDlgItem(box_, buttonId) : nullptr) SendMessageA(button, BM_CLICK, 0, 0);
+        if (HWND button = box_ ? GetDlgItem(box_, buttonId) : nullptr) PostMessageA(button, BM_CLICK, 0, 0);
         for (int waited = 0; box_ && IsWindow(box_) && waited < 5000; waited += 20) pause(20);
     }
     int waitForExit(int timeoutMs = 30000) {
@@ -136,8 +136,8 @@ protected:
         ASSERT_TRUE(run.waitEnabled(run.rightButton()));
         run.click(run.rightButton());
         for (int i = 2; i < 5; ++i)
-            if (HWND box = run.optionBox(i); box && SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED)
-                SendMessageA(box, BM_CLICK, 0, 0);
+            if (HWND box = run.optionBox(i); box && sendBounded(box, BM_GETCHECK, 0, 0) == BST_CHECKED)
+                sendBounded(box, BM_CLICK, 0, 0);
         run.click(run.rightButton());
         ASSERT_EQ(run.waitForExit(), 0);
         ASSERT_TRUE(fileExists(uninstaller()));
