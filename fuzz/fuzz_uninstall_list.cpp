@@ -2,7 +2,7 @@
 // Everything a parse accepts must keep the promises the uninstaller relies
 // on: indexes in range, every name and folder safe to append to a path.
 #include "fuzz_support.h"
-#include "uninstaller/format/uninstall_format.h"
+#include "uninstall_list/uninstall_list.h"
 
 static void require(int condition) {
     if (!condition) __builtin_trap();

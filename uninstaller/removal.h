@@ -16,7 +16,7 @@
 
 #include <stdint.h>
 
-#include "uninstaller/format/uninstall_format.h"
+#include "uninstall_list/uninstall_list.h"
 
 enum RemovalLimits {
     removalPathLimit = 260,     // text bytes of any composed path

@@ -13,7 +13,7 @@
 
 #include "controls/progress_bar.h"
 #include "package/package_format.h"
-#include "uninstaller/format/uninstall_format.h"
+#include "uninstall_list/uninstall_list.h"
 #include "uninstaller/removal.h"
 #include "uninstaller/self_removal.h"
 #include "util/blocks.h"

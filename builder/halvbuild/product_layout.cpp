@@ -195,8 +195,6 @@ std::string directoryEntry(const std::vector<std::string>& parts) {
 }
 
 void addDirectory(Planner* planner, const ManifestSpot& spot, const std::string& entry) {
-    if (entry.size() > kMaxDirectoryLength)
-        planner->fail(spot, inQuotes(entry) + ": the directory entry is over 260 bytes");
     if (planner->layout.defaultDestination.size() + 1 + entry.size() > kMaxCreatedDirectory)
         planner->fail(spot, inQuotes(entry) + ": under " + inQuotes(planner->layout.defaultDestination) +
                                 " the folder's path would pass the 247 characters Windows can create");

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "halvbuild/build_error.h"
-#include "uninstaller/format/package_uninstall_data.h"
+#include "writer/uninstall_writer.h"
 
 std::vector<uint8_t> makeUninstallerBytes(const std::string& uninstallerPath, const ProductLayout& layout) {
     std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(uninstallerPath.c_str(), "rb"), fclose);

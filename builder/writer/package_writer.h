@@ -13,7 +13,7 @@
 // produced, and the writer keeps only the offset, the running checksum and a
 // few counts, so an installer of any size is written in one pass without
 // reading anything back. Every limit is checked before anything of the piece
-// is written; a failed check throws std::invalid_argument naming the field
+// is written; a failed check throws std::invalid_argument naming the piece
 // (or std::runtime_error when the file would pass kMaxInstallerFileSize),
 // writes nothing, and leaves the writer able to go on. A call out of order
 // throws std::logic_error. An output failure throws std::runtime_error; the
@@ -30,6 +30,8 @@
 
 #include <string>
 #include <vector>
+
+#include "package/package_format.h"
 
 // The header fields, in the order the package stores them.
 struct PackageHeaderFields {
@@ -87,7 +89,7 @@ struct WrittenTrailer {
 };
 
 // The name every installation gives its uninstaller.
-constexpr const char* kUninstallerName = "HalvUninstaller.exe";
+constexpr const char* kUninstallerName = UNINSTALLER_FILE_NAME;
 
 // Largest installer file: the installer addresses its own file with signed
 // 32-bit offsets.
@@ -165,7 +167,7 @@ private:
     Stage stage_ = Stage::Program;
     uint64_t offset_ = 0;
     uint64_t packageOffset_ = 0;
-    uint32_t checksum_ = 0x20552055u;
+    uint32_t checksum_ = checksumSeed;
     uint32_t directoryCount_ = 0;
     uint32_t fileCount_ = 0;
     uint32_t filesWritten_ = 0;

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "util/path_component.h"
+
 int joinInstallPath(char* path, const char* first, const char* second, const char* third) {
     const char* parts[3] = {first, second, third};
     size_t length = 0;
@@ -16,26 +18,12 @@ int joinInstallPath(char* path, const char* first, const char* second, const cha
     return 1;
 }
 
-// The system trims trailing dots and blanks from a component, so ". ." and
-// "..." can reach the parent folder as surely as "..".
-static int isParentComponent(const char* start, const char* end) {
-    int dots = 0;
-    for (const char* c = start; c < end; ++c) {
-        if (*c == '.') {
-            ++dots;
-        } else if (*c != ' ') {
-            return 0;
-        }
-    }
-    return dots >= 2;
-}
-
 int isContainedPath(const char* text) {
     if (!text || strchr(text, ':')) return 0;
     const char* start = text;
     for (const char* c = text;; ++c) {
         if (*c == '\\' || *c == '/' || *c == '\0') {
-            if (isParentComponent(start, c)) return 0;
+            if (dotsAndBlanksOnly(start, (size_t)(c - start)) >= 2) return 0;
             if (*c == '\0') return 1;
             start = c + 1;
         }

@@ -16,6 +16,7 @@
 // them until the process ends. Portable: no platform headers.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
 
@@ -126,6 +127,14 @@ int readPackageHeader(const char* path, PackageHeader* header);
 // File offset of the first FileRecord: the package offset plus the header's
 // three field sizes plus the 8 bytes of the two counts.
 uint32_t fileTableOffset(const PackageHeader* header);
+
+// The package's checksum, as a running sum that every writer and reader of
+// this format and of the uninstall list shares: adds the size bytes that
+// stand at file offset `offset` to sum (start from checksumSeed at offset 0).
+// Each byte is XORed in at its place within its little-endian u32 word, so the
+// bytes may come in pieces of any size, and a final partial word counts as
+// completed with zero bytes.
+uint32_t checksumUpdate(uint32_t sum, uint64_t offset, const void* bytes, size_t size);
 
 // The seed XOR every little-endian u32 word of the first coveredLength bytes
 // of the file (a final partial word is completed with zero bytes); the file is

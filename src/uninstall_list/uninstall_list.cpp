@@ -1,10 +1,11 @@
-#include "uninstaller/format/uninstall_format.h"
+#include "uninstall_list/uninstall_list.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "package/package_format.h"
+#include "util/path_component.h"
 
 namespace {
 
@@ -149,16 +150,9 @@ int isForbiddenByte(unsigned char c) {
     return c < 0x20 || c == 0x7F || strchr("\\/:*?\"<>|", c) != nullptr;
 }
 
-// The system reads a name of dots and blanks ("..", ". .", "...") as the
-// parent or the folder itself; such a name never names a file of ours.
-int isDotsAndBlanks(const char* text, size_t length) {
-    for (size_t i = 0; i < length; ++i)
-        if (text[i] != '.' && text[i] != ' ') return 0;
-    return 1;
-}
-
 int isNamePart(const char* text, size_t length) {
-    if (length == 0 || isDotsAndBlanks(text, length)) return 0;
+    // A name of dots and blanks ("..", ". .", "...") never names a file of ours.
+    if (length == 0 || dotsAndBlanksOnly(text, length) >= 0) return 0;
     for (size_t i = 0; i < length; ++i)
         if (isForbiddenByte((unsigned char)text[i])) return 0;
     return 1;

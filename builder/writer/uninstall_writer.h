@@ -1,6 +1,6 @@
 // Builds the uninstaller that an installation carries: the uninstaller
 // program with the installation's uninstall list, its trailer and checksum
-// appended (the layout is described in uninstall_format.h).
+// appended (the layout is described in uninstall_list/uninstall_list.h).
 //
 // halvbuild fills an UninstallData from what it packs and calls
 // buildUninstaller; the result is what the package's uninstaller record holds.
@@ -13,6 +13,8 @@
 
 #include <string>
 #include <vector>
+
+#include "writer/package_writer.h"
 
 struct UninstallFileEntry {
     uint32_t directoryIndex = 0;  // into UninstallData::directories
@@ -31,7 +33,7 @@ struct UninstallGroupFolderEntry {
 
 // What the installation puts where. Strings are 8-bit text as the package
 // stores them, each at most 259 bytes; names and folders follow the rules of
-// uninstall_format.h.
+// uninstall_list/uninstall_list.h.
 struct UninstallData {
     std::string productName;      // shown in "Remove <product> and all of its components?"
     std::string keyName;          // publisher + " " + product + " " + version
@@ -53,6 +55,12 @@ std::vector<uint8_t> encodeUninstallList(const UninstallData& data);
 // or when the result would reach 2 GiB.
 std::vector<uint8_t> buildUninstaller(const std::vector<uint8_t>& program, const UninstallData& data);
 
-// The seed XOR every little-endian u32 word of bytes (a final partial word is
-// completed with zero bytes): computeFileChecksum over a buffer.
-uint32_t checksumOfBytes(const uint8_t* bytes, size_t size, uint32_t seed);
+// The uninstall list of a package as the package writer describes it:
+// productName from the header; the key name publisher + " " + product + " " +
+// version, as the installer names its uninstall key; the header's directories;
+// files as given (the package's file table: directory index and name, in
+// package order); the trailing data's shortcuts, program group name and group
+// folders with their item names. Nothing is checked here: buildUninstaller
+// checks the result.
+UninstallData uninstallDataFor(const PackageHeaderFields& header, const std::vector<UninstallFileEntry>& files,
+                               const TrailingData& trailing);

@@ -1,9 +1,9 @@
-#include "uninstaller/format/uninstall_writer.h"
+#include "writer/uninstall_writer.h"
 
 #include <stdexcept>
 
 #include "package/package_format.h"
-#include "uninstaller/format/uninstall_format.h"
+#include "uninstall_list/uninstall_list.h"
 
 namespace {
 
@@ -115,16 +115,25 @@ std::vector<uint8_t> buildUninstaller(const std::vector<uint8_t>& program, const
     putWord(&out, (uint32_t)list.size());
     putWord(&out, (uint32_t)program.size());
     putWord(&out, kUninstallMagic);
-    putWord(&out, checksumOfBytes(out.data(), out.size(), checksumSeed));
+    putWord(&out, checksumUpdate(checksumSeed, 0, out.data(), out.size()));
     return out;
 }
 
-uint32_t checksumOfBytes(const uint8_t* bytes, size_t size, uint32_t seed) {
-    uint32_t sum = seed;
-    for (size_t i = 0; i < size; i += 4) {
-        uint32_t word = 0;
-        for (size_t k = 0; k < 4 && i + k < size; ++k) word |= (uint32_t)bytes[i + k] << (8 * k);
-        sum ^= word;
+UninstallData uninstallDataFor(const PackageHeaderFields& header, const std::vector<UninstallFileEntry>& files,
+                               const TrailingData& trailing) {
+    UninstallData data;
+    data.productName = header.productName;
+    data.keyName = header.publisher + " " + header.productName + " " + header.productVersion;
+    data.directories = header.directories;
+    data.files = files;
+    for (const ShortcutEntry& shortcut : trailing.shortcuts)
+        data.shortcuts.push_back({shortcut.location, shortcut.name});
+    data.groupName = trailing.programGroupName;
+    for (const GroupFolderEntry& folder : trailing.groupFolders) {
+        UninstallGroupFolderEntry entry;
+        entry.folder = folder.folder;
+        for (const GroupItemEntry& item : folder.items) entry.items.push_back(item.name);
+        data.groupFolders.push_back(entry);
     }
-    return sum;
+    return data;
 }
