@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "uninstaller/format/uninstall_writer.h"
+#include "writer/uninstall_writer.h"
 #include "uninstaller/removal.h"
 
 namespace {

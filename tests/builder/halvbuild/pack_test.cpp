@@ -8,7 +8,7 @@
 #include "halvbuild/uninstaller_data.h"
 #include "package/package_format.h"
 #include "test_tree.h"
-#include "uninstaller/format/uninstall_format.h"
+#include "uninstall_list/uninstall_list.h"
 
 namespace {
 

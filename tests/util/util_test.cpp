@@ -1,0 +1,99 @@
+// Size texts, the list and text helpers, and the dots-and-blanks rule.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "util/blocks.h"
+#include "util/path_component.h"
+#include "util/size_format.h"
+
+namespace {
+
+std::string formatted(uint64_t count) {
+    char* text = formatSize((uint32_t)count, (uint32_t)(count >> 32));
+    std::string result = text ? text : "<none>";
+    freeBlock((void**)&text);
+    return result;
+}
+
+// Binary units, each above its threshold, two decimals truncated, never rounded.
+TEST(FormatSize, WorkedExamplesTruncateNeverRound) {
+    const struct { uint64_t count; const char* text; } rows[] = {
+        {0, "0 bytes"}, {1, "1 bytes"}, {1024, "1024 bytes"}, {1025, "1.00 KB"}, {1536, "1.50 KB"},
+        {2000, "1.95 KB"}, {1048576, "1024.00 KB"}, {1048577, "1.00 MB"}, {5000000, "4.76 MB"},
+        {1073741824, "1024.00 MB"}, {1073741825, "1.00 GB"}, {(2ull << 30) - 1, "1.99 GB"},
+        {3758096384ull, "3.50 GB"}, {4294967296ull, "4.00 GB"}, {10737418240ull, "10.00 GB"},
+        {1099511627776ull, "1024.00 GB"}, {1099511627777ull, "1.00 TB"}, {(16383ull << 30) + (1ull << 29), "15.99 TB"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(formatted(row.count), row.text) << row.count;
+    for (uint64_t n = 1025; n <= 1048576; n += 7) {
+        const uint64_t hundredths = n * 100 / 1024;
+        char expected[64];
+        snprintf(expected, sizeof expected, "%llu.%02llu KB", (unsigned long long)(hundredths / 100),
+                 (unsigned long long)(hundredths % 100));
+        ASSERT_EQ(formatted(n), expected) << n;
+    }
+    char text[64];
+    formatUnitValue(0.999999f, text, " MB");
+    EXPECT_STREQ(text, "0.99 MB") << "a decimal above 9 shows as 9";
+}
+
+struct Item {
+    ListNode link;
+    int value;
+};
+
+// The values front to back, checked against the walk back to front.
+std::vector<int> values(ListNode* head, ListNode* tail) {
+    std::vector<int> forward, backward;
+    for (ListNode* node = head; node; node = node->next) forward.push_back(((Item*)node)->value);
+    for (ListNode* node = tail; node; node = node->previous) backward.insert(backward.begin(), ((Item*)node)->value);
+    EXPECT_EQ(forward, backward);
+    return forward;
+}
+
+TEST(Blocks, ListsKeepBothDirectionsAndTextNeverPassesItsBuffer) {
+    ListNode *head = nullptr, *tail = nullptr;
+    Item* items[4];
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(allocBlock((void**)&items[i], sizeof(Item), 1, 0), 1);
+        items[i]->value = i + 1;
+        ASSERT_EQ(listAppend(&head, &tail, &items[i]->link), 1);
+    }
+    EXPECT_EQ(listRemove(&head, &tail, &items[1]->link), 1);
+    EXPECT_EQ(values(head, tail), (std::vector<int>{1, 3, 4}));
+    EXPECT_EQ(listRemove(&head, &tail, &items[3]->link), 1);
+    EXPECT_EQ(listRemove(&head, &tail, &items[0]->link), 1);
+    EXPECT_EQ(values(head, tail), (std::vector<int>{3}));
+    EXPECT_EQ(listRemove(&head, &tail, head), 1);
+    EXPECT_TRUE(head == nullptr && tail == nullptr);
+
+    unsigned char* block = nullptr;
+    EXPECT_EQ(allocBlock((void**)&block, 0, 0, 0), 0);
+    ASSERT_EQ(allocBlock((void**)&block, 5, 1, 0xAB), 1);
+    EXPECT_EQ(std::vector<unsigned char>(block, block + 5), std::vector<unsigned char>(5, 0xAB));
+    EXPECT_EQ(freeBlock((void**)&block), 1);
+    EXPECT_EQ(block, nullptr);
+
+    char buffer[6] = "xxxxx";
+    EXPECT_EQ(copyText(buffer, sizeof buffer, "abcdef"), 0);
+    EXPECT_STREQ(buffer, "");
+    EXPECT_EQ(copyText(buffer, sizeof buffer, "ab"), 1);
+    EXPECT_EQ(appendText(buffer, sizeof buffer, "cde"), 1);
+    EXPECT_STREQ(buffer, "abcde");
+    EXPECT_EQ(appendText(buffer, sizeof buffer, "f"), 0);
+    EXPECT_STREQ(buffer, "abcde");
+}
+
+TEST(PathComponent, CountsTheDotsOfDotsAndBlanksOnly) {
+    const struct { const char* text; int dots; } rows[] = {
+        {"", 0}, {" ", 0}, {".", 1}, {"..", 2}, {". .", 2}, {"... ", 3}, {"..a", -1}, {"a.", -1}};
+    for (const auto& row : rows) EXPECT_EQ(dotsAndBlanksOnly(row.text, strlen(row.text)), row.dots) << row.text;
+}
+
+}  // namespace
