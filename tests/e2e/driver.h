@@ -1,96 +1,85 @@
-// Operates a real installer as a user would: starts it, finds its window and
-// controls by class and position, clicks, types, answers message boxes, and
-// takes screenshots. Every wait is bounded; a test that ends early still
-// ends the installer it started.
+// Operates real installers under Wine as a user would: starts them, finds
+// their window and controls by class and position, clicks, types, answers
+// message boxes and saves a screenshot of every window and message it meets.
+// Every wait is bounded by bound(), which one setting scales for slower
+// hosts; a scenario that ends early still ends the installer it started.
 #pragma once
 
-#include <windows.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "support/files.h"
+#include "support/windows.h"
+
 namespace e2e {
 
-// The folder that holds the installers made for these tests (a Windows path).
-std::string installersFolder();
-// The product trees those installers were packed from (a Windows path).
-std::string productsFolder();
-// The folder that receives the screenshots (a Windows path).
-std::string screenshotsFolder();
-// Converts a Linux path to the path Wine shows for it (drive Z:).
-std::string windowsPath(const std::string& unixPath);
+using test_windows::Dialog;
 
-struct Dialog {
-    HWND window = nullptr;
-    std::string text;
-    std::string caption;
-};
+// milliseconds times HALV_E2E_WAIT_SCALE (default 1).
+int bound(int milliseconds);
+// installers/, products/ and screenshots/ of the fixture (HALV_E2E_ROOT), as Windows paths.
+std::string e2eFolder(const char* name);
+inline std::string installer(const char* name) { return e2eFolder("installers") + name; }
 
-class Installer {
+class Installer : public test_windows::ChildProcess {
 public:
     explicit Installer(const std::string& path);
-    ~Installer();  // ends the process if it still runs
-
-    bool started() const { return process_ != nullptr; }
-    HANDLE process() const { return process_; }
-    // The main window once it is visible, or null after timeoutMs.
-    HWND waitForWindow(int timeoutMs = 15000);
-    HWND window() const { return window_; }
-    // A message box of this process (owned by the main window or not).
+    HWND waitForWindow(int timeoutMs = 15000);  // the main window once visible, or null
     Dialog waitForMessageBox(int timeoutMs = 15000);
-    // Presses a message box's button (IDYES, IDNO, IDOK) and waits for it to go.
     void answer(const Dialog& box, int buttonId);
-    // The exit code, after waiting up to timeoutMs; -1 when it still runs.
-    int waitForExit(int timeoutMs = 30000);
-
-    // Child controls, by class and top-left corner in client coordinates.
+    int waitForExit(int timeoutMs = 30000) { return ChildProcess::waitForExit(bound(timeoutMs)); }
+    HWND window() const { return window_; }
+    // A child control by class and top-left corner in client coordinates.
     HWND control(const char* className, int x, int y) const;
     HWND leftButton() const { return control("ButtonBoy_Wnd", 318, 264); }
     HWND rightButton() const { return control("ButtonBoy_Wnd", 404, 264); }
-    HWND destinationBox() const { return control("Edit", 196, 25); }
-    HWND optionBox(int index) const;  // 0..4: the visible check boxes, top to bottom
-
-    // A mouse click in the middle of a control: button down, then up.
-    void click(HWND control);
+    HWND optionBox(int index) const { return control("Button", 216, 6 + 27 * index); }  // the visible ones, top down
+    void click(HWND target);  // a mouse click in its middle
     void typeDestination(const std::string& folder);
-    // Waits until the control is visible and enabled, up to timeoutMs.
-    bool waitEnabled(HWND control, int timeoutMs = 30000);
-    // Waits until the control is visible and enabled and shows caption.
-    bool waitForButton(HWND control, const std::string& caption, int timeoutMs = 60000);
-    std::string text(HWND control) const;
-    // Saves the window's screen area as a 24-bit BMP under the screenshots
-    // folder. Finding the window or a message box saves one by itself.
-    void screenshot(const std::string& name) const;
-    std::string stepName(const char* what);
+    bool waitForButton(HWND target, const std::string& caption, int timeoutMs = 60000);  // visible, enabled, captioned
+    std::string text(HWND target) const { return test_windows::windowText(target); }
+    void screenshot(const char* what);
 
 private:
-    PROCESS_INFORMATION info_{};
-    HANDLE process_ = nullptr;
     HWND window_ = nullptr;
     int steps_ = 0;
 };
 
-// SendMessage to a window of another process that gives up after 10 s, so a
-// hung installer fails its test instead of hanging it.
-LRESULT sendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The fatal-error message (when fatal), then the removal's message, each answered; a clean exit.
+void expectRemoved(Installer& run, bool fatal);
 
-// Pumps this thread's messages and sleeps a little: Wine delivers sent
-// messages to the driver only while it pumps.
-void pause(int milliseconds);
+// A fresh destination under C:\e2e named after the scenario; the test
+// products' uninstall keys, shortcuts and program group gone before and after.
+class Scenario : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::string dest() const { return destination + "\\"; }
+    // From the licence step (or the destination step) to the installing step.
+    void startInstalling(Installer& run, bool licence = true);
+    // On the completion step: Next, every option unchecked, Finish, a clean exit.
+    void finishWithoutOptions(Installer& run);
+    // The destination holds the product's tree byte for byte, and the uninstaller.
+    void expectInstalled(const char* product);
+    std::string destination;
+};
 
-std::vector<unsigned char> readFile(const std::string& path);
-bool fileExists(const std::string& path);
-bool folderExists(const std::string& path);
-// Every file below folder, as paths relative to it, sorted.
-std::vector<std::string> listTree(const std::string& folder);
-void removeTree(const std::string& folder);
-// A value of HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\<key>.
-bool uninstallKeyExists(const std::string& key);
-std::string uninstallText(const std::string& key, const char* value);
-DWORD uninstallNumber(const std::string& key, const char* value);
-void deleteUninstallKey(const std::string& key);
-// The target path and working folder of a shortcut, read by the shell.
-bool readShortcut(const std::string& linkPath, std::string* target, std::string* workingFolder);
-std::string specialFolder(int csidl);
+const char kFatalText[] =
+    "While attempting to install one or more files, a fatal error occured.\nSetup will now remove any installed "
+    "files and exit.";
+const char kExistsText[] =
+    "The specified destination folder already exists.\nDo you still want to install to this folder?";
+const char kCancelText[] = "Are you sure you want to cancel setup?";
+const char kIntegrityText[] =
+    "File integrity check failed. This file has been altered from its original state, and is corrupt.\n"
+    "Please visit the Halvorsine website at https://www.halvorsine.org/ to obtain an uncorrupted copy of this file.";
+const std::string kUninstallKey[] = {TEST_UNINSTALL_LIST "E2E Tests Full Product 1.0",
+                                     TEST_UNINSTALL_LIST "E2E Tests Plain Product 3.0",
+                                     TEST_UNINSTALL_LIST "E2E Tests Big Product 2.0",
+                                     TEST_UNINSTALL_LIST "E2E Tests Crowded Product 1.0",
+                                     TEST_UNINSTALL_LIST "E2E Tests Fifty Files 5.0"};
+enum Product { kFull, kPlain, kBig, kCrowd, kFifty };
 
 }  // namespace e2e

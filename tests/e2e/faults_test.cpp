@@ -3,157 +3,109 @@
 // confirmed at random moments. Each ends with the installer's own messages,
 // and the destination holds exactly what it held before, with no uninstall
 // entry left behind.
-#include <gtest/gtest.h>
-
 #include <cstdlib>
-#include <cstring>
 #include <random>
 
-#include "scenario.h"
+#include "driver.h"
 
 using namespace e2e;
+using test_files::listTree;
 
 namespace {
 
-// Writes size bytes of zeros (real data: a memory file system keeps no holes).
-bool writeFiller(const std::string& path, uint64_t size) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    static const std::vector<char> zeros(65536);
-    bool written = true;
-    while (written && size > 0) {
-        DWORD chunk = (DWORD)std::min<uint64_t>(size, zeros.size()), done = 0;
-        written = WriteFile(file, zeros.data(), chunk, &done, nullptr) && done == chunk;
-        size -= chunk;
-    }
-    CloseHandle(file);
-    return written;
+// Every entry below folder with the bytes of each file.
+std::vector<std::pair<std::string, std::vector<uint8_t>>> snapshot(const std::string& folder) {
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> entries;
+    for (const std::string& entry : listTree(folder)) entries.push_back({entry, test_files::readFile(folder + "\\" + entry)});
+    return entries;
 }
 
-class FileDeleter {
-public:
-    explicit FileDeleter(std::string path) : path_(std::move(path)) {}
-    ~FileDeleter() { DeleteFileA(path_.c_str()); }
-
-private:
-    std::string path_;
-};
-
-TEST_F(Scenario, FileHeldOpenByAnotherProgramRollsBack) {
-    CreateDirectoryA(destination_.c_str(), nullptr);
-    // Held open without sharing, as another program would: even an
-    // administrator cannot replace it while it is open.
-    const std::string locked = dest() + "readme.txt";
-    HANDLE file = CreateFileA(locked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+TEST_F(Scenario, AFileHeldOpenByAnotherProgramRollsBack) {
+    CreateDirectoryA(destination.c_str(), nullptr);
+    // Held open without sharing, as another program would: not even an administrator can replace it.
+    HANDLE file = CreateFileA((dest() + "readme.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
     WriteFile(file, "mine", 4, &written, nullptr);
     Installer run(installer("plain.exe"));
     startInstalling(run, false);
     run.answer(run.waitForMessageBox(), IDYES);  // install into the existing folder
-    expectFatalAndRemoved(run);
+    expectRemoved(run, true);
     CloseHandle(file);
-    EXPECT_EQ(snapshotTree(destination_), (TreeSnapshot{{"readme.txt", {'m', 'i', 'n', 'e'}}}));
-    EXPECT_FALSE(uninstallKeyExists(plainKey));
+    EXPECT_EQ(snapshot(destination), (decltype(snapshot("")){{"readme.txt", {'m', 'i', 'n', 'e'}}}));
+    EXPECT_FALSE(test_windows::keyExists(kUninstallKey[kPlain]));
 }
 
-TEST_F(Scenario, DriveThatFillsUpPartWayRollsBack) {
-    // The fixture maps a 1 MiB memory file system as drive S: where it may mount one.
+// The drive keeps the room the package asks for and one page more, so the
+// space check passes; but each of its 150 small files takes a whole page.
+TEST_F(Scenario, ADriveThatFillsUpPartWayRollsBack) {
     ULARGE_INTEGER available, total, free;
     if (!GetDiskFreeSpaceExA("S:\\", &available, &total, &free) || total.QuadPart > (4u << 20))
         GTEST_SKIP() << "no small drive S: on this machine";
-    // The drive keeps the room the package asks for and one page more, so the
-    // space check passes; but each of its 150 small files takes a whole page,
-    // and the drive is full long before the last.
-    const std::vector<unsigned char> text = readFile(installersFolder() + "\\crowd.required");
+    const std::vector<uint8_t> text = test_files::readFile(installer("crowd.required"));
     const uint64_t required = std::strtoull(std::string(text.begin(), text.end()).c_str(), nullptr, 10);
-    ASSERT_GT(required, 150000u);
     ASSERT_GT(available.QuadPart, required + 4096);
-    const std::string filler = "S:\\filler.bin";
-    FileDeleter removeFiller(filler);
-    ASSERT_TRUE(writeFiller(filler, (available.QuadPart - required - 4096) / 4096 * 4096));
-    ASSERT_TRUE(GetDiskFreeSpaceExA("S:\\", &available, &total, &free));
-    ASSERT_GE(available.QuadPart, required);
-
-    destination_ = "S:\\crowd";
-    removeTree(destination_);
+    test_files::writeFile("S:\\filler.bin", std::vector<uint8_t>((available.QuadPart - required - 4096) / 4096 * 4096));
+    destination = "S:\\crowd";
     Installer run(installer("crowd.exe"));
     startInstalling(run, false);
-    expectFatalAndRemoved(run);
+    expectRemoved(run, true);
     EXPECT_EQ(listTree("S:\\"), std::vector<std::string>{"filler.bin"});
-    EXPECT_FALSE(uninstallKeyExists(crowdKey));
+    DeleteFileA("S:\\filler.bin");
+    EXPECT_FALSE(test_windows::keyExists(kUninstallKey[kCrowd]));
 }
 
-TEST_F(Scenario, ReadOnlyFolderRollsBack) {
-    // The fixture maps a read-only memory file system holding Existing as R:.
-    if (!folderExists("R:\\Existing")) GTEST_SKIP() << "no read-only drive R: on this machine";
-    const TreeSnapshot before = snapshotTree("R:\\");
+TEST_F(Scenario, AReadOnlyFolderRollsBack) {
+    if (!test_files::exists("R:\\Existing")) GTEST_SKIP() << "no read-only drive R: on this machine";
+    const auto before = snapshot("R:\\");
     Installer run(installer("plain.exe"));
     ASSERT_TRUE(run.waitForWindow());
     run.typeDestination("R:\\Existing\\");
     run.click(run.rightButton());
     run.answer(run.waitForMessageBox(), IDYES);  // install into the existing folder
-    expectFatalAndRemoved(run);
-    EXPECT_EQ(snapshotTree("R:\\"), before);
-    EXPECT_FALSE(uninstallKeyExists(plainKey));
+    expectRemoved(run, true);
+    EXPECT_EQ(snapshot("R:\\"), before);
+    EXPECT_FALSE(test_windows::keyExists(kUninstallKey[kPlain]));
 }
 
-// A hundred installations of 50 files into a folder that already holds the
-// user's files, a folder of the package's name and an empty folder, each
-// cancelled at a random moment between the start and a little past the end
-// of the extraction, and confirmed after a random pause. HALV_E2E_SEED
-// repeats a run; a failure names its seed and run.
+// A hundred installations of 50 files into a folder that holds the user's
+// files, a folder of the package's name and an empty folder, each cancelled
+// at a random moment up to a little past the end of the extraction and
+// confirmed after a random pause. HALV_E2E_SEED repeats a run.
 TEST_F(Scenario, CancelAtAHundredRandomMomentsLeavesTheFolderAsItWas) {
-    CreateDirectoryA(destination_.c_str(), nullptr);
-    CreateDirectoryA((dest() + "data").c_str(), nullptr);
-    CreateDirectoryA((dest() + "empty").c_str(), nullptr);
-    for (const char* name : {"mine.txt", "data\\notes.txt"}) {
-        HANDLE file = CreateFileA((dest() + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        WriteFile(file, name, (DWORD)strlen(name), &written, nullptr);
-        CloseHandle(file);
-    }
-    const TreeSnapshot before = snapshotTree(destination_);
-    ASSERT_EQ(before.size(), 4u);
-
-    // One installation to its end measures how long the extraction takes.
-    int extraction = 0;
-    {
+    for (const char* folder : {"", "\\data", "\\empty"}) CreateDirectoryA((destination + folder).c_str(), nullptr);
+    for (const char* name : {"mine.txt", "data\\notes.txt"}) test_files::writeFile(dest() + name, name);
+    const auto before = snapshot(destination);
+    auto cancelAfter = [&](int cancelMs, int confirmMs) {
         Installer run(installer("fifty.exe"));
         startInstalling(run, false);
         run.answer(run.waitForMessageBox(), IDYES);
         const DWORD start = GetTickCount();
-        ASSERT_TRUE(run.waitForButton(run.rightButton(), "Next"));
-        extraction = (int)(GetTickCount() - start);
+        if (cancelMs < 0) {
+            EXPECT_TRUE(run.waitForButton(run.rightButton(), "Next"));
+        }
+        test_windows::pause(std::max(cancelMs, 0));
+        const int elapsed = (int)(GetTickCount() - start);
         run.click(run.leftButton());
-        run.answer(run.waitForMessageBox(), IDYES);
-        expectRemovedAndExit(run);
-        ASSERT_EQ(snapshotTree(destination_), before);
-    }
-    RecordProperty("extraction_ms", extraction);
-
+        Dialog question = run.waitForMessageBox();
+        EXPECT_EQ(question.text, kCancelText);
+        test_windows::pause(confirmMs);
+        run.answer(question, IDYES);
+        expectRemoved(run, false);
+        EXPECT_EQ(snapshot(destination), before);
+        EXPECT_FALSE(test_windows::keyExists(kUninstallKey[kFifty]));
+        return elapsed;
+    };
+    const int extraction = cancelAfter(-1, 0);  // one run to the end measures the extraction
     const char* seedText = std::getenv("HALV_E2E_SEED");
     const unsigned seed = seedText ? (unsigned)std::strtoul(seedText, nullptr, 10) : std::random_device()();
     std::mt19937 random(seed);
-    std::uniform_int_distribution<int> cancelAfter(0, extraction * 5 / 4), confirmAfter(0, 250);
-    for (int i = 0; i < 100; ++i) {
-        const int cancelMs = cancelAfter(random), confirmMs = confirmAfter(random);
+    std::uniform_int_distribution<int> cancelMs(0, extraction * 5 / 4), confirmMs(0, 250);
+    for (int i = 0; i < 100 && !HasFailure(); ++i) {
+        const int cancel = cancelMs(random), confirm = confirmMs(random);
         SCOPED_TRACE("HALV_E2E_SEED=" + std::to_string(seed) + ", run " + std::to_string(i) + ": cancel after " +
-                     std::to_string(cancelMs) + " ms of " + std::to_string(extraction) + ", confirm after " +
-                     std::to_string(confirmMs) + " ms");
-        Installer run(installer("fifty.exe"));
-        startInstalling(run, false);
-        run.answer(run.waitForMessageBox(), IDYES);
-        pause(cancelMs);
-        run.click(run.leftButton());
-        Dialog question = run.waitForMessageBox();
-        ASSERT_EQ(question.text, "Are you sure you want to cancel setup?");
-        pause(confirmMs);
-        run.answer(question, IDYES);
-        expectRemovedAndExit(run);
-        ASSERT_EQ(snapshotTree(destination_), before);
-        ASSERT_FALSE(uninstallKeyExists(fiftyKey));
-        if (HasFailure()) break;
+                     std::to_string(cancel) + " ms of " + std::to_string(extraction) + ", confirm after " +
+                     std::to_string(confirm) + " ms");
+        cancelAfter(cancel, confirm);
     }
 }
 

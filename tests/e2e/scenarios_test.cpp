@@ -1,237 +1,135 @@
-// The installer driven end to end under Wine, as a user would: each scenario
-// starts a real installer made by halvbuild, walks the wizard, and checks what
-// appears on screen and what lands on disk, in the registry and as shortcuts.
-#include <gtest/gtest.h>
+// The installer and its uninstaller driven end to end under Wine, as a user
+// would: each scenario starts a real installer made by halvbuild, walks the
+// wizard, and checks what appears on screen and what lands on disk, in the
+// registry and as shortcuts.
 #include <shlobj.h>
 
-#include <cstdlib>
-
-#include "scenario.h"
+#include "driver.h"
 
 using namespace e2e;
+using test_files::exists;
+using test_windows::keyExists;
+using test_windows::keyText;
 
 namespace {
 
-TEST_F(Scenario, FullInstallationWithEveryOption) {
+const std::string kDesktopLink = test_windows::specialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Full Tool.lnk";
+const std::string kGroup = test_windows::specialFolder(CSIDL_COMMON_PROGRAMS) + "\\E2E Full Product\\";
+
+// The uninstaller as the list of installed programs starts it: by the entry's UninstallString.
+struct Uninstaller : test_windows::ChildProcess {
+    Uninstaller() : ChildProcess(command().substr(1, command().size() - 2), command()) {}
+    static std::string command() { return keyText(kUninstallKey[kFull], "UninstallString"); }
+    std::string say(int answer, int timeoutMs = 20000) {  // the next message's text, answered
+        Dialog box = test_windows::waitForMessageBox(id(), bound(timeoutMs));
+        test_windows::answer(box, answer);
+        return box.text;
+    }
+};
+
+TEST_F(Scenario, FullInstallationWithEveryOptionThenTheUninstallerTakesItAllAway) {
     Installer run(installer("full.exe"));
     ASSERT_TRUE(run.waitForWindow());
-    EXPECT_EQ(run.text(run.leftButton()), "Exit");
-    EXPECT_EQ(run.text(run.rightButton()), "I Agree");
-    run.screenshot(shot("licence"));
+    EXPECT_EQ(run.text(run.leftButton()) + "|" + run.text(run.rightButton()), "Exit|I Agree");
     run.click(run.rightButton());
-    EXPECT_EQ(run.text(run.destinationBox()), specialFolder(CSIDL_PROGRAM_FILES) + "\\E2E Full Product\\");
+    EXPECT_EQ(run.text(run.control("Edit", 196, 25)), test_windows::specialFolder(CSIDL_PROGRAM_FILES) + "\\E2E Full Product\\");
     EXPECT_EQ(run.text(run.leftButton()), "Back");
-    run.screenshot(shot("destination"));
+    run.screenshot("destination");
     run.typeDestination(dest());
     run.click(run.rightButton());
-    run.screenshot(shot("installing"));
+    run.screenshot("installing");
     ASSERT_TRUE(run.waitForButton(run.rightButton(), "Next"));
-    run.screenshot(shot("complete"));
+    run.screenshot("complete");
     run.click(run.rightButton());
     EXPECT_EQ(run.text(run.rightButton()), "Finish");
-    for (int i = 0; i < 5; ++i) {
-        HWND box = run.optionBox(i);
-        ASSERT_TRUE(box && IsWindowVisible(box)) << i;
-        EXPECT_EQ(sendBounded(box, BM_GETCHECK, 0, 0), BST_CHECKED) << i;
-    }
-    run.screenshot(shot("options"));
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(test_windows::sendBounded(run.optionBox(i), BM_GETCHECK, 0, 0), BST_CHECKED) << i;
+    run.screenshot("options");
     run.click(run.rightButton());
     EXPECT_EQ(run.waitForExit(), 0);
-
     // "Run program" and "View help file" start batch files that leave a mark.
     for (const char* mark : {"bin\\ran.txt", "docs\\helped.txt"}) {
-        for (int i = 0; i < 100 && readFile(dest() + mark).empty(); ++i) pause(100);
-        EXPECT_TRUE(fileExists(dest() + mark)) << mark;
-        // The batch file may still hold its mark open for a moment.
-        for (int i = 0; i < 50 && !DeleteFileA((dest() + mark).c_str()); ++i) pause(100);
+        EXPECT_TRUE(test_windows::waitFor([&] { return !test_files::readFile(dest() + mark).empty(); }, bound(10000))) << mark;
+        test_windows::waitFor([&] { return DeleteFileA((dest() + mark).c_str()) != 0; }, bound(5000));
     }
-    expectSameTree("full");
-    EXPECT_TRUE(fileExists(dest() + "HalvUninstaller.exe"));
-
-    EXPECT_EQ(uninstallText(fullKey, "DisplayName"), "Full Product 1.0");
-    EXPECT_EQ(uninstallText(fullKey, "UninstallString"), "\"" + dest() + "HalvUninstaller.exe\"");
-    EXPECT_EQ(uninstallText(fullKey, "DisplayIcon"), dest() + "HalvUninstaller.exe,0");
-    EXPECT_EQ(uninstallText(fullKey, "Publisher"), "E2E Tests");
-    EXPECT_EQ(uninstallText(fullKey, "Version"), "1.0");
-    EXPECT_EQ(uninstallText(fullKey, "DisplayVersion"), "1.0");
-    EXPECT_EQ(uninstallText(fullKey, "InstallLocation"), destination_);
-    EXPECT_EQ(uninstallNumber(fullKey, "NoModify"), 1u);
-    EXPECT_EQ(uninstallNumber(fullKey, "NoRepair"), 1u);
-
-    std::string target, folder;
-    ASSERT_TRUE(readShortcut(specialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Full Tool.lnk", &target, &folder));
-    EXPECT_EQ(target, dest() + "bin\\tool.bat");
-    EXPECT_EQ(folder, dest() + "bin\\");
-    const std::string group = specialFolder(CSIDL_COMMON_PROGRAMS) + "\\E2E Full Product";
-    ASSERT_TRUE(readShortcut(group + "\\Readme.lnk", &target, &folder));
-    EXPECT_EQ(target, dest() + "readme.txt");
-    ASSERT_TRUE(readShortcut(group + "\\Documents\\Guide.lnk", &target, &folder));
-    EXPECT_EQ(target, dest() + "docs\\guide\\deep.txt");
-    ASSERT_TRUE(readShortcut(group + "\\Uninstall.lnk", &target, &folder));
-    EXPECT_EQ(target, dest() + "HalvUninstaller.exe");
+    expectInstalled("full");
+    const std::string key = kUninstallKey[kFull];
+    EXPECT_EQ(keyText(key, "DisplayName"), "Full Product 1.0");
+    EXPECT_EQ(keyText(key, "UninstallString"), "\"" + dest() + "HalvUninstaller.exe\"");
+    EXPECT_EQ(keyText(key, "DisplayIcon"), dest() + "HalvUninstaller.exe,0");
+    EXPECT_EQ(keyText(key, "Publisher") + "|" + keyText(key, "Version") + "|" + keyText(key, "DisplayVersion"), "E2E Tests|1.0|1.0");
+    EXPECT_EQ(keyText(key, "InstallLocation"), destination);
+    EXPECT_TRUE(test_windows::keyNumber(key, "NoModify") == 1 && test_windows::keyNumber(key, "NoRepair") == 1);
+    const struct { std::string link, target, folder; } links[] = {
+        {kDesktopLink, dest() + "bin\\tool.bat", dest() + "bin\\"},
+        {kGroup + "Readme.lnk", dest() + "readme.txt", dest()},
+        {kGroup + "Documents\\Guide.lnk", dest() + "docs\\guide\\deep.txt", dest() + "docs\\guide\\"},
+        {kGroup + "Uninstall.lnk", dest() + "HalvUninstaller.exe", dest()}};
+    for (const auto& l : links) {
+        std::string target, folder;
+        EXPECT_TRUE(test_windows::readShortcut(l.link, &target, &folder)) << l.link;
+        EXPECT_EQ(target + "|" + folder, l.target + "|" + l.folder);
+    }
+    Uninstaller uninstall;
+    EXPECT_EQ(uninstall.say(IDYES), "Remove Full Product and all of its components?");
+    EXPECT_EQ(uninstall.say(IDOK), "Full Product was removed from your computer.");
+    EXPECT_EQ(uninstall.waitForExit(bound(30000)), 0);
+    EXPECT_TRUE(test_windows::waitFor([&] { return !exists(destination); }, bound(15000)));
+    EXPECT_FALSE(exists(kDesktopLink) || exists(kGroup) || keyExists(key));
 }
 
-TEST_F(Scenario, EveryOptionUncheckedOnlyCloses) {
+// Installed without the actions that leave files of their own.
+TEST_F(Scenario, TheUninstallerRefusesDamageAsksFirstAndReportsWhatStays) {
     Installer run(installer("full.exe"));
     startInstalling(run);
-    finishWithoutOptions(run);
-    expectSameTree("full");
-    EXPECT_FALSE(fileExists(specialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Full Tool.lnk"));
-    EXPECT_FALSE(folderExists(specialFolder(CSIDL_COMMON_PROGRAMS) + "\\E2E Full Product"));
-    EXPECT_FALSE(fileExists(dest() + "bin\\ran.txt"));
-}
-
-TEST_F(Scenario, WithoutLicenceOpensOnDestinationAndExits) {
-    Installer run(installer("plain.exe"));
-    ASSERT_TRUE(run.waitForWindow());
-    EXPECT_EQ(run.text(run.leftButton()), "Exit");
-    EXPECT_EQ(run.text(run.rightButton()), "Install");
-    EXPECT_TRUE(IsWindowVisible(run.destinationBox()));
-    run.click(run.leftButton());
-    EXPECT_EQ(run.waitForExit(), 0);
-    EXPECT_FALSE(uninstallKeyExists(plainKey));
-}
-
-TEST_F(Scenario, ExitOnLicenceStep) {
-    Installer run(installer("full.exe"));
-    ASSERT_TRUE(run.waitForWindow());
-    run.click(run.leftButton());
-    EXPECT_EQ(run.waitForExit(), 0);
-    EXPECT_FALSE(uninstallKeyExists(fullKey));
-}
-
-TEST_F(Scenario, ExistingDestinationAnsweredNoThenYes) {
-    CreateDirectoryA(destination_.c_str(), nullptr);
-    Installer run(installer("plain.exe"));
-    startInstalling(run, false);
-    Dialog box = run.waitForMessageBox();
-    EXPECT_EQ(box.text, "The specified destination folder already exists.\nDo you still want to install to this folder?");
-    EXPECT_EQ(box.caption, "Halvorsine Install System");
-    run.answer(box, IDNO);
-    EXPECT_EQ(run.text(run.rightButton()), "Install");
-    EXPECT_EQ(run.text(run.destinationBox()), dest());
-    EXPECT_TRUE(listTree(destination_).empty());
-    EXPECT_FALSE(uninstallKeyExists(plainKey));
-    run.click(run.rightButton());
-    run.answer(run.waitForMessageBox(), IDYES);
-    finishWithoutOptions(run);
-    expectSameTree("plain");
-}
-
-TEST_F(Scenario, InsufficientSpaceNamesTheProduct) {
-    // The fixture maps a 1 MiB memory file system as drive S: where it may mount one.
-    ULARGE_INTEGER available, total, free;
-    if (!GetDiskFreeSpaceExA("S:\\", &available, &total, &free) || total.QuadPart > (4u << 20))
-        GTEST_SKIP() << "no small drive S: on this machine";
-    destination_ = "S:\\space";
-    removeTree(destination_);
-    Installer run(installer("big.exe"));
-    startInstalling(run, false);
-    Dialog box = run.waitForMessageBox();
-    EXPECT_EQ(box.text,
-              "There is insufficient space to install Big Product on the selected drive.\nPlease free up some space on "
-              "the selected drive and press Refresh, or choose another drive.");
-    run.answer(box, IDOK);
-    EXPECT_EQ(run.text(run.rightButton()), "Install");
-    EXPECT_EQ(run.text(run.control("Static", 196, 166)), "There is insufficient space to install.");
-    // The folder made for the refused destination is gone again.
-    EXPECT_FALSE(folderExists(destination_));
-    run.click(run.leftButton());  // Back
-    run.click(run.leftButton());  // Exit
-    EXPECT_EQ(run.waitForExit(), 0);
-    EXPECT_FALSE(uninstallKeyExists(bigKey));
-}
-
-TEST_F(Scenario, DestinationThatCannotBeCreated) {
-    CreateDirectoryA(destination_.c_str(), nullptr);
-    HANDLE blocker = CreateFileA((destination_ + "\\blocker").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(blocker);
-    Installer run(installer("plain.exe"));
-    ASSERT_TRUE(run.waitForWindow());
-    run.typeDestination(destination_ + "\\blocker\\inside\\");
-    run.click(run.rightButton());
-    Dialog box = run.waitForMessageBox();
-    EXPECT_EQ(box.text,
-              "The specified destination folder could not be created.\nPlease choose a different destination folder.");
-    run.answer(box, IDOK);
-    EXPECT_EQ(run.text(run.rightButton()), "Install");
-    run.click(run.leftButton());
-    EXPECT_EQ(run.waitForExit(), 0);
-    EXPECT_EQ(listTree(destination_), std::vector<std::string>{"blocker"});
-}
-
-TEST_F(Scenario, CancelDuringExtractionAnsweredNoCompletes) {
-    Installer run(installer("big.exe"));
-    startInstalling(run, false);
-    run.click(run.leftButton());
-    Dialog box = run.waitForMessageBox();
-    EXPECT_EQ(box.text, "Are you sure you want to cancel setup?");
-    run.screenshot(shot("question"));
-    run.answer(box, IDNO);
-    finishWithoutOptions(run);
-    expectSameTree("big");
-    EXPECT_TRUE(uninstallKeyExists(bigKey));
-}
-
-TEST_F(Scenario, CancelDuringExtractionAnsweredYesRemovesEverything) {
-    CreateDirectoryA(destination_.c_str(), nullptr);
-    HANDLE mine = CreateFileA((destination_ + "\\mine.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(mine);
-    Installer run(installer("big.exe"));
-    startInstalling(run, false);
-    run.answer(run.waitForMessageBox(), IDYES);  // install into the existing folder
-    run.click(run.leftButton());
-    run.answer(run.waitForMessageBox(), IDYES);  // cancel
-    // The close command during the removal is ignored: the removal finishes
-    // and says so.
-    PostMessageA(run.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    Dialog done = run.waitForMessageBox();
-    EXPECT_EQ(run.text(run.control("Static", 196, 169)), "Removing Setup Files...");
-    run.screenshot(shot("removed"));
-    EXPECT_EQ(done.text, removedText);
-    run.answer(done, IDOK);
-    EXPECT_EQ(run.waitForExit(), 0);
-    EXPECT_EQ(listTree(destination_), std::vector<std::string>{"mine.txt"});
-    EXPECT_FALSE(uninstallKeyExists(bigKey));
-}
-
-TEST_F(Scenario, CancelOnCompletionStepRemovesTheInstallation) {
-    Installer run(installer("plain.exe"));
-    startInstalling(run, false);
     ASSERT_TRUE(run.waitForButton(run.rightButton(), "Next"));
-    EXPECT_EQ(run.text(run.leftButton()), "Cancel");
-    run.click(run.leftButton());
-    run.answer(run.waitForMessageBox(), IDYES);
-    expectRemovedAndExit(run);
-    EXPECT_FALSE(folderExists(destination_));
-    EXPECT_FALSE(uninstallKeyExists(plainKey));
+    run.click(run.rightButton());
+    for (int i = 2; i < 5; ++i) test_windows::sendBounded(run.optionBox(i), BM_CLICK, 0, 0);
+    run.click(run.rightButton());
+    ASSERT_EQ(run.waitForExit(), 0);
+    const std::string uninstaller = dest() + "HalvUninstaller.exe";
+    const std::vector<uint8_t> intact = test_files::readFile(uninstaller);
+    const std::vector<std::string> installed = test_files::listTree(destination);
+    std::vector<uint8_t> damaged = intact;
+    damaged[damaged.size() - 40] ^= 0x20;  // inside the uninstall list
+    test_files::writeFile(uninstaller, damaged);
+    for (auto [answer, text, code] : {std::tuple<int, const char*, int>{IDOK, "The uninstaller is damaged and cannot be used. Nothing was changed.", 2},
+                                      {IDNO, "Remove Full Product and all of its components?", 1}}) {
+        Uninstaller uninstall;
+        EXPECT_EQ(uninstall.say(answer), text);
+        EXPECT_EQ(uninstall.waitForExit(bound(30000)), code);
+        EXPECT_EQ(test_files::listTree(destination), installed);
+        EXPECT_TRUE(exists(kDesktopLink) && exists(kGroup + "Documents\\Guide.lnk") && keyExists(kUninstallKey[kFull]));
+        test_files::writeFile(uninstaller, intact);
+    }
+    test_files::writeFile(dest() + "docs\\guide\\notes.txt", "mine");
+    SetFileAttributesA((dest() + "bin\\data.bin").c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE locked = CreateFileA((dest() + "readme.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    {
+        Uninstaller uninstall;
+        uninstall.say(IDYES);
+        const std::string report = uninstall.say(IDOK);
+        EXPECT_NE(report.find("could not be removed"), std::string::npos) << report;
+        EXPECT_TRUE(report.find(dest() + "bin\\data.bin") != std::string::npos &&
+                    report.find(dest() + "readme.txt") != std::string::npos) << report;
+        EXPECT_EQ(uninstall.waitForExit(bound(30000)), 3);
+    }
+    CloseHandle(locked);
+    EXPECT_EQ(test_files::listTree(destination),
+              (std::vector<std::string>{"HalvUninstaller.exe", "bin\\", "bin\\data.bin", "docs\\", "docs\\guide\\",
+                                        "docs\\guide\\notes.txt", "readme.txt"}));
+    EXPECT_FALSE(exists(kDesktopLink) || exists(kGroup));
+    EXPECT_TRUE(keyExists(kUninstallKey[kFull])) << "the entry stays while files stay";
+    SetFileAttributesA((dest() + "bin\\data.bin").c_str(), FILE_ATTRIBUTE_NORMAL);
+    Uninstaller again;
+    again.say(IDYES);
+    EXPECT_EQ(again.say(IDOK), "Full Product was removed from your computer.");
+    EXPECT_EQ(again.waitForExit(bound(30000)), 0);
+    EXPECT_TRUE(test_windows::waitFor([&] { return !exists(dest() + "HalvUninstaller.exe"); }, bound(15000)));
+    EXPECT_EQ(test_files::listTree(destination), (std::vector<std::string>{"docs\\", "docs\\guide\\", "docs\\guide\\notes.txt"}));
+    EXPECT_FALSE(keyExists(kUninstallKey[kFull]));
 }
 
-TEST_F(Scenario, CloseCommandDuringExtractionAsksFirst) {
-    Installer run(installer("big.exe"));
-    startInstalling(run, false);
-    PostMessageA(run.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    Dialog box = run.waitForMessageBox();
-    EXPECT_EQ(box.text, "Are you sure you want to cancel setup?");
-    run.answer(box, IDYES);
-    expectRemovedAndExit(run);
-    EXPECT_FALSE(folderExists(destination_));
-    EXPECT_FALSE(uninstallKeyExists(bigKey));
-}
-
-TEST_F(Scenario, CorruptedInstallerShowsTheIntegrityMessageOnly) {
-    Installer run(installer("corrupt.exe"));
-    Dialog box = run.waitForMessageBox();
-    EXPECT_EQ(box.text,
-              "File integrity check failed. This file has been altered from its original state, and is corrupt.\n"
-              "Please visit the Halvorsine website at https://www.halvorsine.org/ to obtain an uncorrupted copy of "
-              "this file.");
-    EXPECT_EQ(run.waitForWindow(200), nullptr);
-    run.answer(box, IDOK);
-    EXPECT_EQ(run.waitForExit(), 0);
-}
-
-TEST_F(Scenario, SecondInstanceEndsAtOnce) {
+TEST_F(Scenario, ExitOnTheFirstStepAndASecondInstanceEndsAtOnce) {
     Installer first(installer("full.exe"));
     ASSERT_TRUE(first.waitForWindow());
     Installer second(installer("plain.exe"));
@@ -239,23 +137,127 @@ TEST_F(Scenario, SecondInstanceEndsAtOnce) {
     EXPECT_TRUE(IsWindowVisible(first.window()));
     first.click(first.leftButton());
     EXPECT_EQ(first.waitForExit(), 0);
+    // Without a licence the destination step comes first, and Exit ends it too.
+    Installer plain(installer("plain.exe"));
+    ASSERT_TRUE(plain.waitForWindow());
+    EXPECT_EQ(plain.text(plain.leftButton()) + "|" + plain.text(plain.rightButton()), "Exit|Install");
+    plain.click(plain.leftButton());
+    EXPECT_EQ(plain.waitForExit(), 0);
+    EXPECT_FALSE(keyExists(kUninstallKey[kFull]) || keyExists(kUninstallKey[kPlain]));
 }
 
-TEST_F(Scenario, OtherSystemVersionAsksBeforeStarting) {
-    const char question[] =
-        "This software was intended to run on Windows 2000 or Windows XP. However, you can still choose to install "
-        "the software, but it may not function as intended.\n\nDo you wish to continue?";
+TEST_F(Scenario, AnExistingDestinationIsAskedAboutAndAnsweringNoChangesNothing) {
+    CreateDirectoryA(destination.c_str(), nullptr);
+    Installer run(installer("plain.exe"));
+    startInstalling(run, false);
+    Dialog box = run.waitForMessageBox();
+    EXPECT_EQ(box.text + "|" + box.caption, std::string(kExistsText) + "|Halvorsine Install System");
+    run.answer(box, IDNO);
+    EXPECT_EQ(run.text(run.rightButton()), "Install");
+    EXPECT_TRUE(test_files::listTree(destination).empty());
+    EXPECT_FALSE(keyExists(kUninstallKey[kPlain]));
+    run.click(run.rightButton());
+    run.answer(run.waitForMessageBox(), IDYES);
+    finishWithoutOptions(run);
+    expectInstalled("plain");
+}
+
+TEST_F(Scenario, ADestinationWithoutRoomOrThatCannotBeMadeIsRefused) {
+    ULARGE_INTEGER available, total, free;
+    const bool smallDrive = GetDiskFreeSpaceExA("S:\\", &available, &total, &free) && total.QuadPart <= (4u << 20);
+    test_files::writeFile("C:\\e2e\\blocker", "b");
+    const struct { const char* installer; std::string folder; const char* message; } cases[] = {
+        {"big.exe", "S:\\space\\", "There is insufficient space to install Big Product on the selected drive.\nPlease "
+         "free up some space on the selected drive and press Refresh, or choose another drive."},
+        {"plain.exe", "C:\\e2e\\blocker\\inside\\",
+         "The specified destination folder could not be created.\nPlease choose a different destination folder."}};
+    for (const auto& c : cases) {
+        if (c.folder[0] == 'S' && !smallDrive) continue;  // the fixture mounts a 1 MiB drive S: where it may
+        Installer run(installer(c.installer));
+        ASSERT_TRUE(run.waitForWindow());
+        run.typeDestination(c.folder);
+        run.click(run.rightButton());
+        Dialog box = run.waitForMessageBox();
+        EXPECT_EQ(box.text, c.message);
+        run.answer(box, IDOK);
+        EXPECT_EQ(run.text(run.rightButton()), "Install");
+        if (c.folder[0] == 'S') {
+            EXPECT_EQ(run.text(run.control("Static", 196, 166)), "There is insufficient space to install.");
+        }
+        EXPECT_FALSE(exists("S:\\space") || exists("C:\\e2e\\blocker\\inside")) << "what was made for it is gone";
+        run.click(run.leftButton());
+        EXPECT_EQ(run.waitForExit(), 0);
+    }
+    DeleteFileA("C:\\e2e\\blocker");
+    EXPECT_FALSE(keyExists(kUninstallKey[kBig]) || keyExists(kUninstallKey[kPlain]));
+}
+
+// The question holds the worker: answered No, the extraction goes on; answered
+// Yes, the removal takes away what this run made, and a close is ignored meanwhile.
+TEST_F(Scenario, CancelDuringExtractionAnsweredNoGoesOnAndYesRemovesWhatItMade) {
+    CreateDirectoryA(destination.c_str(), nullptr);
+    test_files::writeFile(dest() + "mine.txt", "mine");
+    Installer run(installer("big.exe"));
+    startInstalling(run, false);
+    run.answer(run.waitForMessageBox(), IDYES);  // install into the existing folder
+    run.click(run.leftButton());
+    Dialog question = run.waitForMessageBox();
+    EXPECT_EQ(question.text, kCancelText);
+    const std::string status = run.text(run.control("Static", 196, 93));
+    run.answer(question, IDNO);
+    EXPECT_TRUE(test_windows::waitFor([&] { return run.text(run.control("Static", 196, 93)) != status; }, bound(30000)));
+    run.click(run.leftButton());
+    run.answer(run.waitForMessageBox(), IDYES);
+    PostMessageA(run.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    Dialog done = run.waitForMessageBox(60000);
+    EXPECT_EQ(run.text(run.control("Static", 196, 169)), "Removing Setup Files...");
+    EXPECT_EQ(done.text, "Setup files have been removed. Setup will now exit.");
+    run.answer(done, IDOK);
+    EXPECT_EQ(run.waitForExit(), 0);
+    EXPECT_EQ(test_files::listTree(destination), std::vector<std::string>{"mine.txt"});
+    EXPECT_FALSE(keyExists(kUninstallKey[kBig]));
+}
+
+// Cancel on the completion step, and the window's close command while the
+// files are written, each confirmed: everything this run made goes.
+TEST_F(Scenario, CancelOnCompletionAndCloseDuringExtractionRemoveTheInstallation) {
+    for (const char* name : {"plain.exe", "big.exe"}) {
+        Installer run(installer(name));
+        startInstalling(run, false);
+        if (name[0] == 'p') {
+            ASSERT_TRUE(run.waitForButton(run.rightButton(), "Next"));
+            EXPECT_EQ(run.text(run.leftButton()), "Cancel");
+            run.click(run.leftButton());
+        } else {
+            PostMessageA(run.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        }
+        Dialog question = run.waitForMessageBox();
+        EXPECT_EQ(question.text, kCancelText);
+        run.answer(question, IDYES);
+        expectRemoved(run, false);
+        EXPECT_FALSE(exists(destination)) << name;
+        EXPECT_FALSE(keyExists(kUninstallKey[kPlain]) || keyExists(kUninstallKey[kBig]));
+    }
+}
+
+TEST_F(Scenario, ACorruptedInstallerOrAnotherSystemIsRefusedOrAsked) {
+    Installer corrupt(installer("corrupt.exe"));
+    Dialog box = corrupt.waitForMessageBox();
+    EXPECT_EQ(box.text, kIntegrityText);
+    EXPECT_EQ(corrupt.waitForWindow(200), nullptr);
+    corrupt.answer(box, IDOK);
+    EXPECT_EQ(corrupt.waitForExit(), 0);
     // Wine reports another version to a program of this name only.
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\newer-system.exe", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win7"), 5);
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\newer-system.exe", 0, nullptr, 0, KEY_ALL_ACCESS,
+                    nullptr, &key, nullptr);
+    RegSetValueExA(key, "Version", 0, REG_SZ, (const BYTE*)"win7", 5);
     RegCloseKey(key);
     for (int answer : {IDNO, IDYES}) {
         Installer run(installer("newer-system.exe"));
-        Dialog box = run.waitForMessageBox();
-        EXPECT_EQ(box.text, question);
+        box = run.waitForMessageBox();
+        EXPECT_EQ(box.text, "This software was intended to run on Windows 2000 or Windows XP. However, you can still "
+                            "choose to install the software, but it may not function as intended.\n\nDo you wish to continue?");
         run.answer(box, answer);
         if (answer == IDYES) {
             ASSERT_TRUE(run.waitForWindow());

@@ -1,5 +1,5 @@
-// Files and folders for tests, on every system: whole-file reads and writes,
-// tree removal (read-only entries included), and a scratch folder that a test
+// Files and folders for tests on every system: whole-file reads and writes,
+// tree removal (read-only entries too), and a scratch folder that a test
 // owns and that goes again with everything in it.
 #pragma once
 
@@ -12,29 +12,23 @@ namespace test_files {
 
 using Bytes = std::vector<uint8_t>;
 
-// The bytes of the file at path; empty when it cannot be read.
-Bytes readFile(const std::string& path);
-// Creates or replaces the file; false when it cannot be written.
+Bytes readFile(const std::string& path);  // empty when it cannot be read
 bool writeFile(const std::string& path, const Bytes& bytes);
 bool writeFile(const std::string& path, const std::string& text);
 bool exists(const std::string& path);
-// Deletes path and everything below it; read-only entries too.
 void removeTree(const std::string& path);
-// Every entry below folder as a path relative to it, sorted; folders end in
-// the separator. Empty when folder does not exist.
+// Every entry below folder relative to it, sorted; folders end in the separator.
 std::vector<std::string> listTree(const std::string& folder);
 
-// A fresh folder under the system's temporary folder, named after the
-// running test, whose path ends in the separator.
+// A fresh folder in the temporary folder, named after the running test; its
+// path ends in the separator, and "/" in a relative part becomes it.
 class ScratchFolder {
 public:
     ScratchFolder();
     ~ScratchFolder();
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
-
     const std::string& path() const { return path_; }
-    // path() + relative, the relative part's slashes turned into the system's separator.
     std::string operator/(const std::string& relative) const;
 
 private:

@@ -8,6 +8,7 @@
 //     any installer that runs unattended: the time from its start to its exit
 //     and its peak working set, sampled every 5 ms while it runs.
 #include "driver.h"
+#include "support/files.h"
 
 #include <psapi.h>
 
@@ -40,7 +41,7 @@ double peakMegabytes(HANDLE process) {
 }
 
 int driveOurs(const char* installer, const char* destination) {
-    removeTree(destination);
+    test_files::removeTree(destination);
     const LARGE_INTEGER start = now();
     Installer run(installer);
     if (!run.waitForWindow(120000)) return 1;
@@ -51,10 +52,10 @@ int driveOurs(const char* installer, const char* destination) {
     if (!run.waitForButton(run.rightButton(), "Next", 600000)) return 1;
     const LARGE_INTEGER done = now();
     // The extraction is the busiest part; the high-water mark holds it.
-    const double peak = peakMegabytes(run.process());
+    const double peak = peakMegabytes(run.handle());
     run.click(run.rightButton());
     for (int i = 0; i < 5; ++i)
-        if (HWND box = run.optionBox(i); box && IsWindowVisible(box)) sendBounded(box, BM_CLICK, 0, 0);
+        if (HWND box = run.optionBox(i); box && IsWindowVisible(box)) test_windows::sendBounded(box, BM_CLICK, 0, 0);
     run.click(run.rightButton());
     run.waitForExit();
     std::printf("first window: %.0f ms\ninstallation (Install pressed to Next enabled): %.0f ms\n"

@@ -21,6 +21,8 @@
 #include "engine/install_state.h"
 #include "engine/setup_messages.h"
 #include "engine_harness.h"
+#include "support/files.h"
+#include "support/package_bytes.h"
 
 namespace {
 
@@ -29,7 +31,7 @@ const size_t fileBytes = 1 << 20;
 // Half the files are random bytes, half repetitive text, as a product of
 // programs and data files might be.
 std::vector<uint8_t> fileContent(size_t index) {
-    if (index % 2 == 0) return randomBytes(fileBytes, (uint32_t)index + 1);
+    if (index % 2 == 0) return package_bytes::randomBytes(fileBytes, (uint32_t)index + 1);
     std::vector<uint8_t> text(fileBytes);
     const char* words = "harbour tide coast chart 0123456789 ";
     for (size_t i = 0; i < text.size(); ++i) text[i] = (uint8_t)words[(i * 7 + index + i / 97) % 36];
@@ -40,10 +42,10 @@ void makeProduct(const std::string& root, size_t megabytes) {
     CreateDirectoryA(root.c_str(), nullptr);
     CreateDirectoryA((root + "tree").c_str(), nullptr);
     CreateDirectoryA((root + "tree\\data").c_str(), nullptr);
-    InstallerSpec spec = basicInstaller();
+    InstallerContents spec = basicInstaller();
     for (size_t i = 0; i < megabytes; ++i) {
-        PackageFile file{(uint32_t)(i % 2), "file" + std::to_string(i) + ".bin", fileContent(i)};
-        writeWholeFile(root + "tree" + spec.header.directories[file.directoryIndex] + file.name, file.content);
+        FileEntry file{(uint32_t)(i % 2), "file" + std::to_string(i) + ".bin", fileContent(i)};
+        test_files::writeFile(root + "tree" + spec.header.directories[file.directoryIndex] + file.name, file.content);
         spec.files.push_back(file);
     }
     writeInstaller(root + "setup.exe", spec);
@@ -89,9 +91,9 @@ int installStep(const std::string& root) {
     loadInstaller(root + "setup.exe", destination);
     double start = now();
     double cpuStart = processorSeconds();
-    PostedMessage done = runExtraction();
+    Report done = runExtraction();
     double seconds = now() - start;
-    if (done.message != WM_SETUP_EXTRACTED) return 1;
+    if (done.first != WM_SETUP_EXTRACTED) return 1;
     report("install", seconds, processorSeconds() - cpuStart);
     return 0;
 }
@@ -172,11 +174,13 @@ int main(int argc, char** argv) {
     printf("%6s %13s %13s %13s %13s %17s %14s\n", "MB", "install MB/s", "copy MB/s", "install cpu", "copy cpu",
            "peak working set", "peak pagefile");
     for (size_t megabytes : sizes) {
-        std::string root = makeScratchFolder("bench");
+        char temporary[MAX_PATH];
+        GetTempPathA(sizeof temporary, temporary);
+        std::string root = std::string(temporary) + "halv-install-bench-" + std::to_string(GetCurrentProcessId()) + "\\";
         makeProduct(root, megabytes);
         Step install = {}, copy = {};
         bool ran = runStep("install", root, &install) && runStep("copy", root, &copy);
-        removeTree(root);
+        test_files::removeTree(root);
         if (!ran) {
             printf("%8u failed\n", (unsigned)megabytes);
             return 1;
