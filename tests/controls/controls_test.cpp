@@ -1,7 +1,7 @@
 // The installer's own controls, each created in a test window under Wine and
-// driven by messages: what reaches the parent, what the shell is asked to
-// open, what is painted. Also the focus order, the visual-style table and
-// the control table.
+// driven by messages: what reaches the parent and what the shell is asked to
+// open (how they look, check_gallery compares pixel for pixel). Also the
+// focus order, the visual-style table and the control table.
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -60,30 +60,19 @@ void* patchImport(const char* dll, const char* function, void* replacement) {
     return nullptr;
 }
 
-// A stand-in for the visual-style library: each part is drawn in a colour
-// that names its state, the parent's background in green.
-bool themeActive;
-int themesOpened, themesClosed;
-uint32_t stateRgb(int state) { return (uint32_t)(0x20 * state) << 16 | 0x8040; }
-void fill(HDC dc, const RECT* rect, uint32_t rgb) {
-    HBRUSH brush = CreateSolidBrush(RGB(rgb >> 16, (rgb >> 8) & 255, rgb & 255));
-    FillRect(dc, rect, brush);
-    DeleteObject(brush);
-}
+// A stand-in for the visual-style library, whose entry points are never drawn with here.
 // Named: on 32-bit Windows these are __stdcall, which a lambda is not.
+bool themeActive;
 BOOL WINAPI fakeIsThemeActive() { return themeActive; }
-HTHEME WINAPI fakeOpenThemeData(HWND, LPCWSTR) { return (HTHEME)(INT_PTR)++themesOpened; }
-HRESULT WINAPI fakeCloseThemeData(HTHEME) { return ++themesClosed, S_OK; }
-HRESULT WINAPI fakeDrawThemeBackground(HTHEME, HDC dc, int, int state, const RECT* rect, const RECT*) {
-    return fill(dc, rect, stateRgb(state)), S_OK;
-}
-HRESULT WINAPI fakeDrawThemeParentBackground(HWND, HDC dc, const RECT* rect) { return fill(dc, rect, 0x00FF00), S_OK; }
+HTHEME WINAPI fakeOpenThemeData(HWND, LPCWSTR) { return (HTHEME)1; }
+HRESULT WINAPI fakeCloseThemeData(HTHEME) { return S_OK; }
+HRESULT WINAPI fakeDrawThemeBackground(HTHEME, HDC, int, int, const RECT*, const RECT*) { return S_OK; }
+HRESULT WINAPI fakeDrawThemeParentBackground(HWND, HDC, const RECT*) { return S_OK; }
 HRESULT WINAPI fakeDrawThemeText(HTHEME, HDC, int, int, LPCWSTR, int, DWORD, DWORD, const RECT*) { return S_OK; }
 BOOL WINAPI versionFour(LPOSVERSIONINFOA info) { return info->dwMajorVersion = 4, TRUE; }
 
 void installFakeVisualStyles() {
     themeActive = true;
-    themesOpened = themesClosed = 0;
     visualStyleTable = {};
     visualStyleTable.IsThemeActive = fakeIsThemeActive;
     visualStyleTable.OpenThemeData = fakeOpenThemeData;
@@ -94,46 +83,14 @@ void installFakeVisualStyles() {
     visualStylesLoaded = 1;
 }
 
-// The client area as it is on screen, 0x00RRGGBB per pixel.
-struct Capture {
-    int width, height;
-    std::vector<uint32_t> pixels;
-    uint32_t at(int x, int y) const { return pixels[(size_t)y * width + x]; }
-    int count(uint32_t colour, int x0, int y0, int x1, int y1) const {
-        int n = 0;
-        for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x) n += at(x, y) == colour;
-        return n;
-    }
-    int leftmost(uint32_t colour) const {  // the first column holding colour inside a 3-pixel inset
-        for (int x = 3; x < width - 3; ++x)
-            if (count(colour, x, 3, x + 1, height - 3)) return x;
-        return -1;
-    }
-};
-
-Capture capture(HWND window) {
-    UpdateWindow(window);
-    RECT client;
-    GetClientRect(window, &client);
-    Capture image{client.right, client.bottom, std::vector<uint32_t>((size_t)client.right * client.bottom)};
-    HDC windowDc = GetDC(window), memory = CreateCompatibleDC(windowDc);
-    HBITMAP bitmap = CreateCompatibleBitmap(windowDc, image.width, image.height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, image.width, image.height, windowDc, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), image.width, -image.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}};
-    GetDIBits(memory, bitmap, 0, image.height, image.pixels.data(), &info, DIB_RGB_COLORS);
-    for (uint32_t& p : image.pixels) p &= 0x00FFFFFF;
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(window, windowDc);
-    return image;
-}
-
-uint32_t sysRgb(int index) {
-    COLORREF colour = GetSysColor(index);
-    return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+// Columns 1 to 100 of row 6 that are not the bar's white background.
+int filledColumns(HWND bar) {
+    UpdateWindow(bar);
+    HDC dc = GetDC(bar);
+    int n = 0;
+    for (int x = 1; x <= 100; ++x) n += GetPixel(dc, x, 6) != RGB(255, 255, 255);
+    ReleaseDC(bar, dc);
+    return n;
 }
 
 LRESULT mouse(HWND window, UINT message, int x, int y) {
@@ -213,46 +170,6 @@ TEST_F(Controls, AButtonClicksOnceForAReleaseInsideOrEnterOrSpaceAndTellsItsPare
     EXPECT_EQ(SendMessageA(button, BBM_SETLATCH, 2, 0), -1);
 }
 
-TEST_F(Controls, AButtonLooksPressedFocusedAndDisabled) {
-    HWND button = child(kButtonBoyClassName, "Next", 1, 20, 20, 120, 30);
-    const uint32_t text = sysRgb(COLOR_BTNTEXT), face = sysRgb(COLOR_BTNFACE);
-    SetFocus(parent);
-    const Capture plain = capture(button);
-    SetFocus(button);
-    const Capture focused = capture(button);
-    EXPECT_TRUE(focused.at(0, 15) == sysRgb(COLOR_3DDKSHADOW) && plain.at(0, 15) != sysRgb(COLOR_3DDKSHADOW));
-    EXPECT_EQ(plain.count(face, 4, 4, 116, 5), 112);
-    EXPECT_GT(112 - focused.count(face, 4, 4, 116, 5), 112 / 3) << "dotted focus line on row 4";
-    press(button);
-    const Capture pushed = capture(button);
-    EXPECT_EQ(pushed.leftmost(text), focused.leftmost(text) + 1) << "the caption sinks while pressed and hot";
-    mouse(button, WM_MOUSEMOVE, 150, 10);
-    EXPECT_EQ(capture(button).pixels, focused.pixels) << "pressed but not hot";
-    mouse(button, WM_LBUTTONUP, 150, 10);
-    EnableWindow(button, FALSE);
-    EXPECT_EQ(capture(button).leftmost(text), -1);
-    EXPECT_NE(capture(button).leftmost(sysRgb(COLOR_BTNSHADOW)), -1) << "an etched grey caption";
-    // Themed, each state is drawn in its own part state: 1 normal, 2 hot, 3 pressed, 5 focused, 4 disabled.
-    installFakeVisualStyles();
-    button = child(kButtonBoyClassName, "Next", 1, 20, 60, 120, 30);
-    SetFocus(parent);
-    std::vector<uint32_t> states = {capture(button).at(60, 1)};
-    mouse(button, WM_MOUSEMOVE, 10, 10);
-    states.push_back(capture(button).at(60, 1));
-    mouse(button, WM_LBUTTONDOWN, 10, 10);
-    states.push_back(capture(button).at(60, 1));
-    mouse(button, WM_MOUSEMOVE, 150, 10);
-    mouse(button, WM_LBUTTONUP, 150, 10);
-    states.push_back(capture(button).at(60, 1));
-    EnableWindow(button, FALSE);
-    states.push_back(capture(button).at(60, 1));
-    EXPECT_EQ(states, (std::vector<uint32_t>{stateRgb(1), stateRgb(2), stateRgb(3), stateRgb(5), stateRgb(4)}));
-    themeActive = false;
-    SendMessageA(button, WM_THEMECHANGED, 0, 0);
-    EXPECT_EQ(themesClosed, 1);
-    EXPECT_NE(capture(button).at(60, 1), stateRgb(4)) << "classic drawing after the change";
-}
-
 TEST_F(Controls, NoWindowWithoutItsStateAndAFailedRegistrationSaysSo) {
     void* calloc = patchImport("msvcrt.dll", "calloc", (void*)+[](size_t, size_t) -> void* { return nullptr; });
     for (const char* className : {kButtonBoyClassName, kProgressBoyClassName, kLinkClassName})
@@ -267,20 +184,10 @@ TEST_F(Controls, NoWindowWithoutItsStateAndAFailedRegistrationSaysSo) {
     answerer.join();
 }
 
-int filledColumns(HWND bar) {
-    const Capture image = capture(bar);
-    return image.width - 2 - image.count(0xFFFFFF, 1, image.height / 2, image.width - 1, image.height / 2 + 1);
-}
-
-TEST_F(Controls, AProgressBarFillsItsShareInItsColoursWithTheShadingOverTheFill) {
+// What the gallery cannot show: the share of every kind of range.
+TEST_F(Controls, AProgressBarFillsItsShareOfAnyRange) {
     HWND bar = child(kProgressBoyClassName, "", 7, 10, 10, 102, 12);
-    const Capture image = capture(bar);
-    EXPECT_EQ(image.at(0, 0), 0x002880u) << "by default the start colour from the first column, no border";
-    EXPECT_EQ(image.count(0xFFFFFF, 0, 6, 102, 7), 51) << "and position 50 of 0..100";
-    const PixelColor colours[4] = {MakeColor(0, 0, 255), MakeColor(128, 128, 255), MakeColor(0, 0, 0), MakeColor(255, 255, 255)};
     SendMessageA(bar, PBB_SETBORDER, 1, 0);
-    SendMessageA(bar, PBB_SETCOLORS, 0, (LPARAM)colours);
-    EXPECT_EQ(capture(bar).pixels, image.pixels) << "new colours show from the next position";
     for (auto [minimum, maximum, position, columns] : {std::tuple<int, int, int, int>{0, 100, 25, 25}, {0, 100, 50, 51},
                                                        {0, 100, -5, 0}, {0, 100, 250, 100}, {10, 10, 10, 0}, {10, 10, 11, 100},
                                                        {INT_MIN, INT_MAX, INT_MIN, 0}, {INT_MIN, INT_MAX, INT_MAX, 100}}) {
@@ -288,45 +195,24 @@ TEST_F(Controls, AProgressBarFillsItsShareInItsColoursWithTheShadingOverTheFill)
         SendMessageA(bar, PBB_SETPOS, position, 0);
         EXPECT_EQ(filledColumns(bar), columns) << minimum << ".." << maximum << " at " << position;
     }
-    EXPECT_TRUE(capture(bar).at(0, 0) == 0 && capture(bar).at(101, 6) == 0 && capture(bar).at(1, 6) == 0x0000FF);
-    SendMessageA(bar, PBB_SETRANGE, 0, 100);
-    for (auto [blue, width, at10] : {std::tuple<uint8_t, int, uint32_t>{0, 10, 0x000000}, {255, 10, 0xFFFFFF}}) {
-        PixelBuffer* shading = CreatePixelBuffer(width, 10, 32, 1);
-        for (int i = 0; i < width * 10; ++i) ((PixelColor*)shading->pixels)[i] = {blue, 0, 0, 255};
-        EXPECT_EQ(SendMessageA(bar, PBB_SETSHADING, (WPARAM)shading, 3), 1);
-        DestroyPixelBuffer(shading);  // the control keeps its own copy
-        SendMessageA(bar, PBB_SETPOS, 50, 0);
-        EXPECT_TRUE(capture(bar).at(10, 5) == at10 && capture(bar).at(80, 5) == 0xFFFFFF) << "only the filled part";
-    }
 }
 
-TEST_F(Controls, ALinkOpensItsTargetOncePerClickOrKeyAndShowsHoverAndFocus) {
+TEST_F(Controls, ALinkOpensItsTargetOncePerClickOrKey) {
     HWND link = child(kLinkClassName, "Halvorsine", 24, 10, 10, 160, 20);
     SendMessageA(link, HLM_SETLINK, 0, (LPARAM) "https://example.invalid/");
-    SetFocus(link);
-    const Capture normal = capture(link);
-    const uint32_t normalRgb = 0x0000FF, hoverRgb = 0xBB00FF;  // the COLORREFs 0xFF0000 and 0xFF00BB
-    mouse(link, WM_MOUSEMOVE, 5, 5);
-    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, (LPCSTR)IDC_HAND));
-    EXPECT_TRUE(capture(link).count(hoverRgb, 0, 0, 160, 20) == normal.count(normalRgb, 0, 0, 160, 20) &&
-                capture(link).count(normalRgb, 0, 0, 160, 20) == 0 && normal.count(normalRgb, 0, 0, 160, 20) > 10);
     for (auto [x, y] : {std::pair<int, int>{170, 5}, {5, 20}}) {  // released outside
         press(link, x, y);
         mouse(link, WM_LBUTTONUP, x, y);
     }
     EXPECT_TRUE(opened.empty());
-    EXPECT_EQ(capture(link).pixels, normal.pixels) << "left: the look is restored";
+    EXPECT_NE(GetCapture(), link);
     press(link, 5, 5);
     mouse(link, WM_LBUTTONUP, 5, 5);
+    EXPECT_EQ(GetFocus(), link);
     for (WPARAM key : {(WPARAM)VK_RETURN, (WPARAM)VK_SPACE, (WPARAM)VK_TAB}) SendMessageA(link, WM_KEYDOWN, key, 0);
     EXPECT_EQ(opened, std::vector<std::string>(3, "open https://example.invalid/ " + std::to_string(SW_SHOWNORMAL)));
     SendMessageA(child(kLinkClassName, "No target", 25, 10, 40, 160, 20), WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_EQ(opened.size(), 3u) << "without a target nothing opens";
-    EXPECT_GT(160 - normal.count(sysRgb(COLOR_BTNFACE), 0, 0, 160, 1), 160 / 3) << "a dotted focus edge";
-    installFakeVisualStyles();
-    SendMessageA(link, WM_THEMECHANGED, 0, 0);
-    InvalidateRect(link, nullptr, TRUE);
-    EXPECT_EQ(capture(link).at(158, 18), 0x00FF00u) << "themed: on its parent's background";
 }
 
 // A window laid out like the wizard, enrolled in this order: two buttons, a
@@ -379,20 +265,6 @@ TEST_F(Controls, VisualStylesNeedACompleteTableAStyleSwitchedOnAndAModernSystem)
     LoadVisualStyles();
     patchImport("kernel32.dll", "GetVersionExA", version);
     EXPECT_EQ(visualStylesLoaded, 0) << "before Windows 2000";
-    // The real library reads the user's setting once, when it is loaded into a
-    // process: a child program reports what it found, 2 loaded plus 1 active.
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string probe = std::string(path).substr(0, std::string(path).find_last_of('\\') + 1) + "theme_probe.exe";
-    for (auto [setting, expected] : {std::pair<const char*, int>{"1", 3}, {"0", 2}, {"1", 3}}) {  // "1": as installed
-        HKEY key;
-        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager", 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, &key, nullptr);
-        RegSetValueExA(key, "ThemeActive", 0, REG_SZ, (const BYTE*)setting, 2);
-        RegCloseKey(key);
-        test_windows::ChildProcess child(probe, "theme_probe.exe");
-        EXPECT_EQ(child.waitForExit(30000), expected) << setting;
-    }
 }
 
 TEST(ControlTable, IdsSharingABucketAreFoundApartAndARefusalChangesNothing) {

@@ -287,24 +287,6 @@ Bytes streamOfLength(size_t length, uint32_t seed, size_t* produced) {
     return stream.bytes;
 }
 
-TEST(ExpandStream, WorkedStreams) {
-    StreamBits firstMatch, cutMatch;
-    firstMatch.match(200, 6).literal('x');
-    cutMatch.literal('a').match(0, 17);
-    const struct { const char* what; Bytes stream; int32_t size; Bytes output; } cases[] = {
-        // A match reads the ring ('a' and never-written zeros) before it writes.
-        {"worked example", {0xC2, 0x02, 0x08}, 5, {'a', 'a', 0, 0, 0}},
-        {"match as first item", firstMatch.bytes, 7, {0, 0, 0, 0, 0, 0, 'x'}},
-        {"final match cut at the size", cutMatch.bytes, 5, {'a', 'a', 0, 0, 0}},
-    };
-    for (const auto& c : cases) {
-        Expanded e = expand(c.stream, c.size, nullptr, 10);
-        EXPECT_EQ(e.result, 1) << c.what;
-        EXPECT_EQ(e.output, c.output) << c.what;
-        EXPECT_EQ(e.inputPosition, (long)(10 + c.stream.size())) << c.what;
-    }
-}
-
 // Random streams of many lengths, around the block sizes, against the model.
 // A record that claims fewer bytes is refused when whole stream bytes are
 // left over, as the stream is then longer than the record says.

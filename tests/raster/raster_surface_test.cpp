@@ -1,8 +1,7 @@
-// Pixel surfaces that GDI and the raster library draw on together, and icons
-// drawn with their transparency kept or rebuilt from the mask.
+// Icons drawn onto pixel buffers with their transparency kept or rebuilt from
+// the mask (the controls' looks as a whole: tests/controls/check_gallery).
 #include <gtest/gtest.h>
 
-#include "raster/pixel_rect.h"
 #include "raster/pixel_surface.h"
 #include "raster/raster_test_support.h"
 
@@ -37,34 +36,6 @@ HICON makeIcon(int bitsPerPixel, PixelColor colour) {
     return icon;
 }
 
-TEST(PixelSurface, IsOnePictureForGdiAndThePrimitivesAndPresentsItsCorner) {
-    PixelSurface source, target;
-    ASSERT_EQ(CreatePixelSurface(nullptr, GetDesktopWindow(), &source, 5, 4, 32), 1);
-    ASSERT_EQ(CreatePixelSurface(nullptr, nullptr, &target, 8, 6, 32), 1);
-    ASSERT_EQ(source.buffer->stride, 20u);
-    for (int y = 0; y < 4; y++)
-        for (int x = 0; x < 5; x++) at(source.buffer, x, y) = bgra(x * 40, y * 60, 7, 0);
-    SetPixel(source.memoryDc, 1, 2, RGB(1, 2, 3));
-    GdiFlush();
-    EXPECT_EQ(at(source.buffer, 1, 2), bgra(3, 2, 1, 0));
-    EXPECT_EQ(GetPixel(source.memoryDc, 4, 3), RGB(7, 180, 160));
-    const PixelColor blank = bgra(1, 1, 1, 0);
-    PixelFillRect(target.buffer, 0, 0, 8, 6, &blank);
-    PresentPixelSurface(target.memoryDc, 1, 2, 3, 2, &source);
-    GdiFlush();
-    for (int y = 0; y < 6; y++)
-        for (int x = 0; x < 8; x++) {
-            bool inside = x >= 1 && x < 4 && y >= 2 && y < 4;
-            EXPECT_EQ(at(target.buffer, x, y), inside ? at(source.buffer, x - 1, y - 2) : blank) << x << "," << y;
-        }
-    DestroyPixelSurface(&source);
-    DestroyPixelSurface(&target);
-    for (auto [width, height, bits] : {std::tuple<int, int, int>{0, 3, 32}, {3, -3, 32}, {3, 3, 24}}) {
-        EXPECT_EQ(CreatePixelSurface(nullptr, nullptr, &source, width, height, bits), 0) << bits;
-        EXPECT_TRUE(source.buffer == nullptr && source.bitmap == nullptr && source.memoryDc == nullptr);
-    }
-}
-
 // A 24-bit icon has its transparency rebuilt from the mask; a 32-bit icon
 // keeps its own alpha. Either way the destination alpha stays.
 TEST(PixelDrawIcon, DrawsTheOpaqueHalfOnlyOrAFadedGreyWhole) {
@@ -89,16 +60,6 @@ TEST(PixelDrawIcon, DrawsTheOpaqueHalfOnlyOrAFadedGreyWhole) {
     EXPECT_EQ(PixelDrawIcon(target.get(), BlitAlpha, 0, 0, 4, 4, nullptr), 0);
     EXPECT_EQ(PixelDrawIcon(target.get(), BlitAlpha, 0, 0, 0, 4, icon), 0);
     DestroyIcon(icon);
-}
-
-TEST(PixelEtchedFrame, UsesTheSystemButtonColours) {
-    BufferPtr buffer = makeFilled(6, 5, backdrop);
-    PixelEtchedFrame(buffer.get(), 0, 0, 6, 5);
-    EXPECT_EQ(at(buffer.get(), 0, 0), AdjustColor(GetSysColor(COLOR_BTNSHADOW), 0));
-    EXPECT_EQ(at(buffer.get(), 5, 4), AdjustColor(GetSysColor(COLOR_BTNSHADOW), 20));
-    EXPECT_EQ(at(buffer.get(), 1, 1), AdjustColor(GetSysColor(COLOR_BTNHIGHLIGHT), 0));
-    PixelGlassFace(buffer.get(), GetSysColor(COLOR_BTNFACE), 0, 0, 6, 5, 0);
-    EXPECT_EQ(at(buffer.get(), 0, 0), AdjustColor(GetSysColor(COLOR_BTNFACE), 40));
 }
 
 }  // namespace

@@ -95,29 +95,20 @@ TEST(PixelBlit, ClipsToBothBuffersAndRefusesOriginsOutside) {
               "ab.|...|...|");
 }
 
-TEST(PixelBuffer, LayoutCopiesAndColours) {
-    BufferPtr buffer(CreatePixelBuffer(7, 3, 24, 1));
-    ASSERT_TRUE(buffer);
-    EXPECT_EQ(buffer->stride, 21u);
+TEST(PixelBuffer, RefusesSizesThatAreNoImageAndCopiesOnlyWholeRows) {
     const struct { int32_t width, height; uint32_t bits; } refused[] = {
         {0, 5, 32}, {5, -1, 32}, {-2, -3, 32}, {PIXEL_MAX_SIDE + 1, 1, 32}, {4, 4, 12}};
     for (const auto& r : refused) EXPECT_EQ(CreatePixelBuffer(r.width, r.height, r.bits, 1), nullptr) << r.width;
+    EXPECT_EQ(BufferPtr(CreatePixelBuffer(7, 3, 24, 1))->stride, 21u);
     BufferPtr source = makeFilled(3, 2, bgra(1, 2, 3, 4));
     source->auxiliary = malloc(8);
     BufferPtr copy(CopyPixelBuffer(source.get()));
-    ASSERT_TRUE(copy);
-    EXPECT_NE(copy->pixels, source->pixels);
     EXPECT_EQ(picture(copy.get(), bgra(1, 2, 3, 4)), "...|...|");
-    EXPECT_EQ(copy->auxiliary, nullptr) << "never shared";
+    EXPECT_TRUE(copy->pixels != source->pixels && copy->auxiliary == nullptr) << "its own pixels, no shared block";
     source->stride = 4;  // copying would read past the rows
     EXPECT_EQ(CopyPixelBuffer(source.get()), nullptr);
     source->stride = 12;
-    const uint8_t made[4] = {0x12, 0x34, 0x56, 0xFF};
-    PixelColor colour = MakeColor(0x56, 0x34, 0x12);
-    EXPECT_EQ(memcmp(&colour, made, 4), 0);
-    EXPECT_EQ(ColorFromRef(0x00123456), bgra(0x12, 0x34, 0x56, 0));
     EXPECT_EQ(AdjustColor(0x00F0E0D0, 40), bgra(255, 255, 248, 0));
-    EXPECT_EQ(AdjustColor(0x00102030, -20), bgra(0, 12, 28, 0));
     EXPECT_EQ(AdjustColor(0x00808080, INT32_MIN), bgra(0, 0, 0, 0));
 }
 
@@ -154,24 +145,16 @@ TEST(PixelRect, FillsFramesAndDashesClippedAtEveryEdge) {
 
 PixelColor grey(int level) { return bgra(level, level, level, 0); }
 
-TEST(PixelFace, GradientsGlassFacesAndEtchedFrames) {
+TEST(PixelFace, GradientsCountFromTheFirstVisibleRowOverTheRequestedHeight) {
     const PixelColor paper = bgra(1, 1, 1, 1), black = MakeColor(0, 0, 0), white = MakeColor(255, 255, 255);
-    // t = 0, 0.25, 0.5, 0.75 of 255, counted from the first visible row over the requested height.
     BufferPtr buffer = makeFilled(3, 4, paper);
-    PixelGradient(buffer.get(), 0, 0, 3, 4, &black, &white);
+    PixelGradient(buffer.get(), 0, 0, 3, 4, &black, &white);  // t = 0, 0.25, 0.5, 0.75 of 255
     EXPECT_EQ(picture(buffer.get(), {{'0', grey(0)}, {'1', grey(63)}, {'2', grey(127)}, {'3', grey(191)}}),
               "000|111|222|333|");
     buffer = makeFilled(2, 3, paper);
     PixelGradient(buffer.get(), 1, -2, 5, 4, &black, &white);
     EXPECT_EQ(picture(buffer.get(), {{'.', paper}, {'0', grey(0)}, {'1', grey(63)}}), ".0|.1|..|");
-    // Top band 140 to 100 in 2 rows; bottom band 80 to 120 in 3: t = single(1/3) gives 93.33.
-    buffer = makeFilled(2, 5, paper);
-    PixelGlassFaceWith(buffer.get(), 0x00646464, 0, 0, 2, 5, nullptr);
-    EXPECT_EQ(picture(buffer.get(), {{'a', grey(140)}, {'b', grey(120)}, {'c', grey(80)}, {'d', grey(93)},
-                                     {'e', grey(106)}}),
-              "aa|bb|cc|dd|ee|");
     EtchedColors colours = MakeEtchedColors(0x00FFFFFF, 0x00808080);
-    EXPECT_EQ(colours.softShadow, grey(148));
     buffer = makeFilled(6, 5, paper);
     PixelEtchedFrameWith(buffer.get(), 0, 0, 6, 5, &colours);
     EXPECT_EQ(picture(buffer.get(), {{'S', colours.shadow}, {'s', colours.softShadow}, {'H', colours.highlight}}),
