@@ -1,14 +1,18 @@
-// The writer's output read back by the installer's own package reader, the
-// trailer against the format's checksum, and the one guard that refuses what
-// that reader could not take.
+// The encoder against exhaustive search with every stream expanded by the
+// model; the writer's output read back by the installer's own package reader
+// with the trailer against the format's checksum; and the one guard that
+// refuses what that reader could not take.
 #include "writer/package_writer.h"
 
+#include <algorithm>
+#include <array>
 #include <functional>
 #include <memory>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
 
+#include "corpus.h"
 #include "package/decompressor.h"
 #include "support/files.h"
 #include "support/package_bytes.h"
@@ -18,6 +22,44 @@ using package_bytes::Bytes;
 using FilePtr = std::unique_ptr<FILE, int (*)(FILE*)>;
 
 namespace {
+
+// The fewest item bits: every ring position and length at every output
+// position, against the ring as the installer keeps it.
+uint64_t exhaustiveBits(const Bytes& data) {
+    const size_t n = data.size();
+    std::vector<std::array<uint8_t, 256>> ringBefore(n);
+    std::array<uint8_t, 256> ring{};
+    for (size_t i = 0; i < n; ++i) ringBefore[i] = ring, ring[i % 256] = data[i];
+    std::vector<uint64_t> cost(n + 1, 0);
+    for (size_t i = n; i-- > 0;) {
+        cost[i] = 9 + cost[i + 1];
+        for (uint32_t p = 0; p < 256; ++p)
+            for (size_t length = 0; length < 17 && i + length < n && data[i + length] == ringBefore[i][(p + length) % 256];)
+                if (++length >= 2) cost[i] = std::min(cost[i], 13 + cost[i + length]);
+    }
+    return cost[0];
+}
+
+TEST(EncodeStream, FindsTheSmallestStreamAndItExpandsBack) {
+    EXPECT_TRUE(encodeStream(nullptr, 0).empty());
+    std::vector<Bytes> inputs = {corpus::textLike(3000, 4), corpus::binaryLike(3000, 5)};
+    // Few byte values: repeats, and zeros that match never-written ring positions;
+    // past 256 bytes the ring is full and sources wrap from 255 to 0.
+    for (uint32_t seed = 1; seed <= 306; ++seed) inputs.push_back(package_bytes::randomBytes(seed <= 300 ? 1 + seed % 40 : 250 + 20 * (seed - 300), seed));
+    for (size_t i = 2; i < inputs.size(); ++i) for (uint8_t& byte : inputs[i]) byte %= 2 + i % 3;
+    const size_t searched = inputs.size();
+    for (const Bytes& data : {Bytes(100000, 0), Bytes(100001, 0xFF), corpus::textLike(300000), package_bytes::randomBytes(50000, 1)})
+        inputs.push_back(data);
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        const Bytes stream = encodeStream(inputs[i]);
+        const uint64_t bits = optimalStreamBits(inputs[i].data(), inputs[i].size());
+        if (i < searched) { EXPECT_EQ(bits, exhaustiveBits(inputs[i])) << "input " << i; }
+        uint64_t used = 0;
+        ASSERT_EQ(package_bytes::referenceExpand(stream, inputs[i].size(), &used), inputs[i]) << "input " << i;
+        EXPECT_EQ(used, bits) << "input " << i;
+        EXPECT_EQ(stream.size(), (bits + 7) / 8) << "input " << i << ": bytes after the last item";
+    }
+}
 
 // Strings at their limits, files in every directory, an empty one and one of
 // many blocks, lists with several entries.
@@ -95,7 +137,7 @@ struct Pieces {
     InstallerContents c = sampleContents();
     uint32_t directory = 2, size = 4;
     std::string name = "a.txt", calls = "PHRUTF";
-    Bytes stream = encodeStream(Bytes{'a', 'b', 'a', 'b'});
+    Bytes stream = encodeStream(Bytes(4, 'a'));
 
     std::vector<std::string*> stringsOf259() {
         PackageHeaderFields& h = c.header;
