@@ -4,7 +4,6 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <iterator>
 
 #include <gtest/gtest.h>
 #ifndef _WIN32
@@ -21,14 +20,6 @@ namespace {
 
 struct ProgramRun { int exitCode; std::string out, err; };
 
-// The file's text without the CR that Windows writes before LF.
-std::string textOf(const std::string& path) {
-    const test_files::Bytes bytes = test_files::readFile(path);
-    std::string text;
-    std::copy_if(bytes.begin(), bytes.end(), std::back_inserter(text), [](char c) { return c != '\r'; });
-    return text;
-}
-
 // Runs the program built beside the tests; under Wine from Z: through cmd /c,
 // which drops the outer quotation marks.
 ProgramRun run(const ScratchFolder& scratch, const std::string& arguments) {
@@ -41,7 +32,10 @@ ProgramRun run(const ScratchFolder& scratch, const std::string& arguments) {
     const int status = system(("\"" HALVBUILD_PROGRAM "\" " + redirected).c_str());
     const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
-    return {exitCode, textOf(scratch / "out.txt"), textOf(scratch / "err.txt")};
+    ProgramRun result{exitCode, "", ""};
+    for (auto [name, text] : {std::make_pair("out.txt", &result.out), std::make_pair("err.txt", &result.err)})
+        for (uint8_t byte : test_files::readFile(scratch / name)) *text += byte == '\r' ? "" : std::string(1, (char)byte);  // Windows writes CR LF
+    return result;
 }
 
 }  // namespace
