@@ -87,7 +87,7 @@ finish = { website = "https://example.com/t", program = "app.exe", help_file = "
         const test_files::Bytes before = test_files::readFile(setup);
         std::string installer(before.begin(), before.end());
         if (c.change == "-") test_files::removeTree(scratch / "p/app.exe");
-        else if (c.change == "!") put(scratch, "bad.exe", (installer[installer.size() - 100] ^= 0x20, installer));
+        else if (c.change == "!") put(scratch, "bad.exe", (installer.at(installer.size() - 100) ^= 0x20, installer));
         else if (c.change == "/") put(scratch, "bad.exe", installer.substr(0, installer.size() - 1));
         else if (!c.change.empty()) put(scratch, "p/docs/guide/start.txt", c.change);
         const ProgramRun result = run(scratch, c.arguments);
