@@ -1,6 +1,7 @@
 #include "util/size_format.h"
 
 #include <stdarg.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -8,19 +9,25 @@
 
 static const int kSizeTextBytes = 256;
 
+// The hundredths of a fraction of 0 to 1, truncated, from the float's own
+// bits: (m / 2^23) * 2^(e - 127) * 100 in integers. Floating-point arithmetic
+// here would depend on the precision the x87 unit happens to run at (with 64
+// bits, 0.5 / 0.1 comes out just under 5, so 1536 bytes would read 1.49 KB).
+static unsigned hundredthsOf(float fraction) {
+    uint32_t bits;
+    memcpy(&bits, &fraction, sizeof bits);
+    const uint32_t exponent = bits >> 23 & 0xFF;
+    const uint64_t mantissa = exponent ? (bits & 0x7FFFFFu) | 0x800000u : bits & 0x7FFFFFu;
+    const uint32_t shift = 150 - (exponent ? exponent : 1);  // fractions below 1: exponent below 127
+    return shift >= 64 ? 0 : (unsigned)(mantissa * 100 >> shift);
+}
+
 int formatUnitValue(float value, char* text, const char* unit) {
-    // The float arithmetic is deliberate: it gives exactly the value truncated
-    // to two decimals for every figure formatSize produces below 16384.
+    // Every figure formatSize produces below 16384 is the value truncated to
+    // two decimals; a float holds those values exactly.
     unsigned whole = (unsigned)value;
-    float fraction = value - (float)whole;
-    int first = (int)(fraction / 0.1);
-    float rest = (float)(fraction - 0.1 * first);
-    int second = (int)(rest / 0.01);
-    if (first > 9) first = 9;
-    if (second > 9) second = 9;
-    if (first < 0) first = 0;
-    if (second < 0) second = 0;
-    sprintf(text, "%u.%d%d%s", whole, first, second, unit);
+    unsigned hundredths = hundredthsOf(value - (float)whole);
+    sprintf(text, "%u.%u%u%s", whole, hundredths / 10, hundredths % 10, unit);
     return 1;
 }
 

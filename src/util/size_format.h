@@ -12,8 +12,9 @@
 // not be allocated.
 char* formatSize(uint32_t low, uint32_t high);
 
-// Overwrites text with value (two truncated decimals, a decimal above 9 shown
-// as 9) followed by unit; text must hold the result. Returns 1.
+// Overwrites text with value, truncated (never rounded) to two decimals
+// whatever precision the floating-point unit runs at, followed by unit; text
+// must hold the result. Returns 1.
 int formatUnitValue(float value, char* text, const char* unit);
 
 enum BuildStringKind {
