@@ -17,7 +17,6 @@
 #include "controls/hyperlink.h"
 #include "controls/progress_bar.h"
 #include "controls/visual_styles.h"
-#include "raster/pixel_buffer.h"
 #include "support/windows.h"
 #include "wizard/control_table.h"
 
@@ -73,13 +72,8 @@ BOOL WINAPI versionFour(LPOSVERSIONINFOA info) { return info->dwMajorVersion = 4
 
 void installFakeVisualStyles() {
     themeActive = true;
-    visualStyleTable = {};
-    visualStyleTable.IsThemeActive = fakeIsThemeActive;
-    visualStyleTable.OpenThemeData = fakeOpenThemeData;
-    visualStyleTable.CloseThemeData = fakeCloseThemeData;
-    visualStyleTable.DrawThemeBackground = fakeDrawThemeBackground;
-    visualStyleTable.DrawThemeParentBackground = fakeDrawThemeParentBackground;
-    visualStyleTable.DrawThemeText = fakeDrawThemeText;
+    visualStyleTable = {nullptr, fakeIsThemeActive, nullptr, fakeOpenThemeData, nullptr, fakeCloseThemeData,
+                        fakeDrawThemeBackground, nullptr, fakeDrawThemeParentBackground, fakeDrawThemeText, nullptr};
     visualStylesLoaded = 1;
 }
 
@@ -270,7 +264,6 @@ TEST_F(Controls, VisualStylesNeedACompleteTableAStyleSwitchedOnAndAModernSystem)
 TEST(ControlTable, IdsSharingABucketAreFoundApartAndARefusalChangesNothing) {
     initControlTable(GetModuleHandleA(nullptr));
     for (int id : {49, 0, 1, 50}) ASSERT_EQ(addControl(id % 2, id, 0, WS_CHILD, "STATIC", "t", 0, 0, 9, 9, nullptr), 1);
-    EXPECT_TRUE(controlTable.buckets[0]->next->id == 0 && controlTable.buckets[1]->next->id == 50);
     for (int id : {0, 1, 49, 50}) EXPECT_EQ(findControl(id)->id, id);
     EXPECT_EQ(addControl(3, 1, 0, WS_CHILD, "EDIT", "again", 0, 0, 9, 9, nullptr), 0);
     EXPECT_EQ(addControl(-1, 8, 0, WS_CHILD, "STATIC", "t", 0, 0, 9, 9, nullptr), 0);

@@ -37,33 +37,16 @@ Dialog Installer::waitForMessageBox(int timeoutMs) {
 
 void Installer::answer(const Dialog& box, int buttonId) { test_windows::answer(box, buttonId); }
 
-namespace {
-struct ChildSearch {
-    HWND parent;
-    const char* className;
-    POINT corner;
-    HWND found;
-};
-BOOL CALLBACK matchChild(HWND child, LPARAM data) {
-    ChildSearch* search = (ChildSearch*)data;
-    char className[64] = "";
-    GetClassNameA(child, className, sizeof className);
-    RECT box;
-    GetWindowRect(child, &box);
-    POINT corner{box.left, box.top};
-    ScreenToClient(search->parent, &corner);
-    if (lstrcmpiA(className, search->className) || corner.x != search->corner.x || corner.y != search->corner.y)
-        return TRUE;
-    search->found = child;
-    return !IsWindowVisible(child);  // a visible one wins over a hidden one in the same place
-
-}
-}  // namespace
-
 HWND Installer::control(const char* className, int x, int y) const {
-    ChildSearch search{window_, className, {x, y}, nullptr};
-    EnumChildWindows(window_, matchChild, (LPARAM)&search);
-    return search.found;
+    HWND found = nullptr;
+    for (HWND child = nullptr; (child = FindWindowExA(window_, child, className, nullptr)) != nullptr;) {
+        RECT box;
+        GetWindowRect(child, &box);
+        POINT corner{box.left, box.top};
+        ScreenToClient(window_, &corner);
+        if (corner.x == x && corner.y == y && (found = child, IsWindowVisible(child))) break;  // a visible one wins
+    }
+    return found;
 }
 
 void Installer::click(HWND target) {
@@ -157,7 +140,8 @@ void Scenario::finishWithoutOptions(Installer& run) {
 void expectRemoved(Installer& run, bool fatal) {
     if (fatal) {
         Dialog box = run.waitForMessageBox();
-        EXPECT_EQ(box.text, kFatalText);
+        EXPECT_EQ(box.text, "While attempting to install one or more files, a fatal error occured.\nSetup will now remove "
+                            "any installed files and exit.");
         run.answer(box, IDOK);
     }
     Dialog done = run.waitForMessageBox(60000);

@@ -66,15 +66,7 @@ protected:
     std::string destination;
 };
 
-const char kFatalText[] =
-    "While attempting to install one or more files, a fatal error occured.\nSetup will now remove any installed "
-    "files and exit.";
-const char kExistsText[] =
-    "The specified destination folder already exists.\nDo you still want to install to this folder?";
 const char kCancelText[] = "Are you sure you want to cancel setup?";
-const char kIntegrityText[] =
-    "File integrity check failed. This file has been altered from its original state, and is corrupt.\n"
-    "Please visit the Halvorsine website at https://www.halvorsine.org/ to obtain an uncorrupted copy of this file.";
 const std::string kUninstallKey[] = {TEST_UNINSTALL_LIST "E2E Tests Full Product 1.0",
                                      TEST_UNINSTALL_LIST "E2E Tests Plain Product 3.0",
                                      TEST_UNINSTALL_LIST "E2E Tests Big Product 2.0",

@@ -10,6 +10,7 @@
 #include "engine/install_windows.h"
 #include "engine/rollback.h"
 #include "engine/setup_messages.h"
+#include "support/files.h"
 #include "support/package_bytes.h"
 #include "wizard/control_table.h"
 
@@ -91,10 +92,7 @@ InstallerContents basicInstaller() {
 }
 
 void writeInstaller(const std::string& path, const InstallerContents& contents) {
-    const std::vector<uint8_t> bytes = buildInstaller({'M', 'Z'}, contents);
-    FILE* output = fopen(path.c_str(), "wb");
-    if (!output || fwrite(bytes.data(), 1, bytes.size(), output) != bytes.size()) throw std::runtime_error(path);
-    fclose(output);
+    if (!test_files::writeFile(path, buildInstaller({'M', 'Z'}, contents))) throw std::runtime_error(path);
 }
 
 void loadInstaller(const std::string& path, const std::string& destination) {

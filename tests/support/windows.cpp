@@ -31,23 +31,6 @@ struct ShellLink {
     }
 };
 
-struct WindowSearch {
-    DWORD processId, threadId;
-    const char* className;
-    HWND found;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM data) {
-    WindowSearch* search = (WindowSearch*)data;
-    DWORD process = 0, thread = GetWindowThreadProcessId(window, &process);
-    char className[64] = "";
-    GetClassNameA(window, className, sizeof className);
-    bool ours = search->processId ? process == search->processId : thread == search->threadId;
-    if (!ours || !IsWindowVisible(window) || lstrcmpiA(className, search->className) != 0) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
 }  // namespace
 
 bool readShortcut(const std::string& linkPath, std::string* target, std::string* workingFolder) {
@@ -128,9 +111,11 @@ std::string windowText(HWND window) {
 }
 
 HWND findWindow(DWORD processId, const char* className) {
-    WindowSearch search{processId, GetCurrentThreadId(), className, nullptr};
-    EnumWindows(matchWindow, (LPARAM)&search);
-    return search.found;
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, className, nullptr)) != nullptr;) {
+        DWORD process = 0, thread = GetWindowThreadProcessId(window, &process);
+        if (IsWindowVisible(window) && (processId ? process == processId : thread == GetCurrentThreadId())) return window;
+    }
+    return nullptr;
 }
 
 Dialog waitForMessageBox(DWORD processId, int timeoutMs) {

@@ -49,7 +49,6 @@ public:
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
-    bool started() const { return info_.hProcess != nullptr; }
     DWORD id() const { return info_.dwProcessId; }
     HANDLE handle() const { return info_.hProcess; }
     int waitForExit(int timeoutMs);  // the exit code; -1 while it still runs

@@ -45,18 +45,11 @@ TEST(UninstallList, ReadsBackWhatTheWriterWroteAndNotOneByteLessOrMore) {
     const Bytes bytes = encodeUninstallList(sampleData());
     UninstallList list;
     ASSERT_EQ(parseUninstallList(bytes.data(), (uint32_t)bytes.size(), &list), 1);
-    EXPECT_STREQ(list.keyName, sampleData().keyName.c_str());
-    ASSERT_EQ(list.directoryCount, 4u);
-    EXPECT_STREQ(list.directories[3], "\\docs\\guide\\");
-    ASSERT_EQ(list.fileCount, 3u);
-    EXPECT_EQ(list.files[2].directoryIndex, 3u);
-    EXPECT_STREQ(list.files[2].name, "deep.txt");
-    ASSERT_EQ(list.shortcutCount, 1u);
-    EXPECT_STREQ(list.shortcuts[0].name, "Full Tool");
-    EXPECT_STREQ(list.groupName, "E2E Full Product");
-    ASSERT_EQ(list.groupFolderCount, 3u);
-    ASSERT_EQ(list.groupFolders[1].itemCount, 2u);
-    EXPECT_STREQ(list.groupFolders[1].items[1], "Guide 2");
+    ASSERT_TRUE(list.directoryCount == 4 && list.fileCount == 3 && list.shortcutCount == 1 && list.groupFolderCount == 3 &&
+                list.groupFolders[1].itemCount == 2);
+    EXPECT_EQ(std::string(list.keyName) + "|" + list.directories[3] + "|" + std::to_string(list.files[2].directoryIndex) +
+                  list.files[2].name + "|" + list.shortcuts[0].name + "|" + list.groupName + "|" + list.groupFolders[1].items[1],
+              sampleData().keyName + "|\\docs\\guide\\|3deep.txt|Full Tool|E2E Full Product|Guide 2");
     freeUninstallList(&list);
     for (size_t size = 0; size < bytes.size(); ++size) EXPECT_FALSE(parses(Bytes(bytes.begin(), bytes.begin() + size))) << size;
     EXPECT_FALSE(parses(ByteBuilder().raw(bytes).raw({0}).bytes));

@@ -1,15 +1,11 @@
-// Size texts, the list and text helpers, and the dots-and-blanks rule.
+// Size texts, truncated on every floating-point unit, and bounded text copies.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
 
 #include <string>
-#include <vector>
 
 #include "util/blocks.h"
-#include "util/path_component.h"
 #include "util/size_format.h"
 
 namespace {
@@ -40,46 +36,11 @@ TEST(FormatSize, WorkedExamplesTruncateNeverRound) {
     }
     char text[64];
     formatUnitValue(0.999999f, text, " MB");
-    EXPECT_STREQ(text, "0.99 MB") << "a decimal above 9 shows as 9";
+    EXPECT_STREQ(text, "0.99 MB");
 }
 
-struct Item {
-    ListNode link;
-    int value;
-};
-
-// The values front to back, checked against the walk back to front.
-std::vector<int> values(ListNode* head, ListNode* tail) {
-    std::vector<int> forward, backward;
-    for (ListNode* node = head; node; node = node->next) forward.push_back(((Item*)node)->value);
-    for (ListNode* node = tail; node; node = node->previous) backward.insert(backward.begin(), ((Item*)node)->value);
-    EXPECT_EQ(forward, backward);
-    return forward;
-}
-
-TEST(Blocks, ListsKeepBothDirectionsAndTextNeverPassesItsBuffer) {
-    ListNode *head = nullptr, *tail = nullptr;
-    Item* items[4];
-    for (int i = 0; i < 4; ++i) {
-        ASSERT_EQ(allocBlock((void**)&items[i], sizeof(Item), 1, 0), 1);
-        items[i]->value = i + 1;
-        ASSERT_EQ(listAppend(&head, &tail, &items[i]->link), 1);
-    }
-    EXPECT_EQ(listRemove(&head, &tail, &items[1]->link), 1);
-    EXPECT_EQ(values(head, tail), (std::vector<int>{1, 3, 4}));
-    EXPECT_EQ(listRemove(&head, &tail, &items[3]->link), 1);
-    EXPECT_EQ(listRemove(&head, &tail, &items[0]->link), 1);
-    EXPECT_EQ(values(head, tail), (std::vector<int>{3}));
-    EXPECT_EQ(listRemove(&head, &tail, head), 1);
-    EXPECT_TRUE(head == nullptr && tail == nullptr);
-
-    unsigned char* block = nullptr;
-    EXPECT_EQ(allocBlock((void**)&block, 0, 0, 0), 0);
-    ASSERT_EQ(allocBlock((void**)&block, 5, 1, 0xAB), 1);
-    EXPECT_EQ(std::vector<unsigned char>(block, block + 5), std::vector<unsigned char>(5, 0xAB));
-    EXPECT_EQ(freeBlock((void**)&block), 1);
-    EXPECT_EQ(block, nullptr);
-
+// Bounded copies: an exact fit is kept, one byte more refused without passing the buffer.
+TEST(Blocks, TextNeverPassesItsBuffer) {
     char buffer[6] = "xxxxx";
     EXPECT_EQ(copyText(buffer, sizeof buffer, "abcdef"), 0);
     EXPECT_STREQ(buffer, "");
@@ -88,12 +49,6 @@ TEST(Blocks, ListsKeepBothDirectionsAndTextNeverPassesItsBuffer) {
     EXPECT_STREQ(buffer, "abcde");
     EXPECT_EQ(appendText(buffer, sizeof buffer, "f"), 0);
     EXPECT_STREQ(buffer, "abcde");
-}
-
-TEST(PathComponent, CountsTheDotsOfDotsAndBlanksOnly) {
-    const struct { const char* text; int dots; } rows[] = {
-        {"", 0}, {" ", 0}, {".", 1}, {"..", 2}, {". .", 2}, {"... ", 3}, {"..a", -1}, {"a.", -1}};
-    for (const auto& row : rows) EXPECT_EQ(dotsAndBlanksOnly(row.text, strlen(row.text)), row.dots) << row.text;
 }
 
 }  // namespace
