@@ -45,12 +45,12 @@ static void setControlText(int id, const char* text) {
 
 int reportProgress(int32_t done, int32_t total) {
     waitWhilePaused();
-    double value = (double)done / (double)total * 100.0;
-    // Truncation toward zero; a NaN, a negative whole number or anything
-    // above 100 shows a full bar.
-    uint32_t percent = 100;
-    if (value > -1.0 && value < 101.0) percent = (uint32_t)(int)value;
-    if (percent > 100) percent = 100;
+    // done * 100 / total truncated toward zero; no total, a negative whole
+    // number or anything above 100 shows a full bar. Integers, not doubles:
+    // the x87 unit of the 32-bit program would round 29 / 100 * 100 to 29
+    // where SSE gives 28.999..., and the two builds would move the bar apart.
+    const int64_t scaled = total != 0 ? (int64_t)done * 100 / total : -1;
+    const uint32_t percent = scaled >= 0 && scaled <= 100 ? (uint32_t)scaled : 100;
     if (percent != installState.lastProgressPercent) {
         HWND bar = getControlWindow(CONTROL_PROGRESS);
         if (bar) {

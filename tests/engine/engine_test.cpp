@@ -7,6 +7,7 @@
 #include <shlobj.h>
 #include <string.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "engine/destination.h"
@@ -96,25 +97,22 @@ TEST_F(Engine, ProgressMovesPerBlockTruncatedAndOnlyWhenThePercentageChanges) {
     installState.lastProgressPercent = 100;
     EXPECT_EQ(runExtraction(), kExtracted);
     const int32_t streamSize = (int32_t)encodeStream(spec.files[0].content).size();
-    std::vector<unsigned> expected;
-    std::vector<int32_t> reads = {0};  // before the first read, after each block, at the end
-    for (int32_t read = 4098; read < streamSize; read += 4096) reads.push_back(read);
-    reads.push_back(streamSize);
-    for (int32_t read : reads) {
-        unsigned percent = (unsigned)((double)read / streamSize * 100.0);
-        if (expected.empty() || expected.back() != percent) expected.push_back(percent);
+    std::vector<unsigned> expected = {0};  // before the first read, then after each block
+    for (int32_t read = 4098; read < streamSize + 4096; read += 4096) {
+        const unsigned percent = (unsigned)((int64_t)std::min(read, streamSize) * 100 / streamSize);
+        if (expected.back() != percent) expected.push_back(percent);
     }
     EXPECT_EQ(harnessLog.barPositions, expected);
     EXPECT_EQ(controlText(CONTROL_STATUS_UPPER), "Extracted 1 file.");
 
     harnessLog = HarnessLog();
     installState.lastProgressPercent = 0;
-    for (auto [done, total] : {std::pair<int, int>{0, 5}, {0, 1}, {2, 3}, {7, 5}, {-700, 5}})
+    for (auto [done, total] : {std::pair<int, int>{0, 5}, {0, 1}, {29, 100}, {2, 3}, {7, 5}, {-700, 5}, {1, 0}})
         EXPECT_EQ(reportProgress(done, total), 1);
     requestStop();
     EXPECT_EQ(reportProgress(1, 4), 0);
-    pumpUntil([] { return harnessLog.barPositions.size() >= 3; }, 2000);
-    EXPECT_EQ(harnessLog.barPositions, (std::vector<unsigned>{66, 100, 25}));
+    pumpUntil([] { return harnessLog.barPositions.size() >= 4; }, 2000);
+    EXPECT_EQ(harnessLog.barPositions, (std::vector<unsigned>{29, 66, 100, 25}));
 }
 
 // Each way a record can be unusable: the worker reports a fatal failure and
@@ -169,7 +167,6 @@ TEST_F(Engine, UnusableRecordsAreFatalBeforeAnythingIsWritten) {
     }
 }
 
-// (A file that cannot be written: the end-to-end run holds one open.)
 TEST_F(Engine, AnUninstallerPathPastTheLimitOrAMissingInstallerIsFatal) {
     InstallerContents spec = basicInstaller();
     spec.files = {{0, "a.txt", {1, 2, 3}}};
@@ -283,7 +280,6 @@ TEST_F(Engine, TheUninstallEntryIsRefusedWithoutItsNameAndOnlyAKeyThisRunMadeGoe
     EXPECT_FALSE(test_windows::keyExists(kKey));
     strcpy(header.publisher, "Harbour Works");
     ASSERT_EQ(registerUninstallEntry(), 1);
-    EXPECT_EQ(test_windows::keyText(kKey, "URLInfoAbout"), "<no value>") << "only with a web address";
     EXPECT_EQ(test_windows::keyNumber(kKey, "EstimatedSize"), 5u * 1024 + 1) << "KiB, rounded up";
     EXPECT_EQ(removeCreatedUninstallEntry(), 1);
     test_windows::setKeyText(kKey, "DisplayName", "earlier");  // an earlier installation's entry stays
