@@ -198,7 +198,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     restrictLibrarySearch();
     if (isCleanupRequest(commandLine)) {
         int removed = removeOriginal(commandLine);
-        scheduleOwnDeletion();
+        removeOwnCopy();
         return removed ? 0 : 1;
     }
     char ownPath[MAX_PATH + 1];
