@@ -30,7 +30,7 @@ int restrictLibrarySearch() {
 HMODULE loadSystemLibrary(const char* name) {
     char path[MAX_PATH];
     size_t nameLength = name ? strlen(name) : 0;
-    if (nameLength == 0 || strpbrk(name, "\\/:")) return nullptr;
+    if (nameLength == 0 || strchr(name, '\\') || strchr(name, '/') || strchr(name, ':')) return nullptr;
     UINT length = GetSystemDirectoryA(path, sizeof path);
     // A length of the buffer's size or more is the size the path would need.
     if (length == 0 || length + 1 + nameLength >= sizeof path) return nullptr;
