@@ -12,11 +12,11 @@ include(GoogleTest)
 # register them; the 64-bit Windows build runs the same tests under Wine.
 option(HALV_WINE_TESTS "Register the Windows tests (they run under Wine)" ON)
 
-# halv_test(NAME SOURCES a.cpp b.cpp LIBS lib... [TIMEOUT seconds])
+# halv_test(NAME SOURCES a.cpp b.cpp LIBS lib... [TIMEOUT seconds] [ENVIRONMENT VAR=value])
 # A GoogleTest program whose tests CTest discovers when it runs them (under
 # Wine for the Windows build: discovery at build time would start Wine).
 function(halv_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT;ENVIRONMENT" "SOURCES;LIBS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
@@ -28,12 +28,15 @@ function(halv_test name)
   endif()
   # Windows tests share one Wine desktop: one at a time, so that no test's
   # window takes the focus or the activation from another's.
-  set(lock "")
+  set(properties "")
   if(WIN32)
-    set(lock RESOURCE_LOCK wine_desktop)
+    set(properties RESOURCE_LOCK wine_desktop)
+  endif()
+  if(T_ENVIRONMENT)
+    list(APPEND properties ENVIRONMENT ${T_ENVIRONMENT})
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 300
-    PROPERTIES TIMEOUT ${T_TIMEOUT} ${lock})
+    PROPERTIES TIMEOUT ${T_TIMEOUT} ${properties})
 endfunction()

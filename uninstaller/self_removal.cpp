@@ -14,6 +14,9 @@ const char kCleanupSwitch[] = "/cleanup ";
 
 // How long the copy waits for the original to end and for its file to be free.
 enum CleanupTimes { kWaitForOriginalMs = 60000, kDeleteAttempts = 50, kDeleteRetryMs = 100 };
+// Names tried for the copy's folder before giving up: more than one only when
+// someone made folders of those names first.
+enum { kFolderAttempts = 16 };
 
 // Reads "HANDLE "PATH"" behind the switch. 0 when anything else is there.
 int parseRequest(const char* commandLine, HANDLE* process, char* path) {
@@ -31,27 +34,63 @@ int parseRequest(const char* commandLine, HANDLE* process, char* path) {
     return 1;
 }
 
-int deleteWhenFree(const char* path) {
+// Deletes a file (DeleteFileA) or an empty folder (RemoveDirectoryA),
+// retrying while another program still holds it: the ended original for a
+// while, or under Wine a program that looks into the folder.
+int removeWhenFree(BOOL(WINAPI* remove)(LPCSTR), const char* path) {
     for (int attempt = 0; attempt < kDeleteAttempts; ++attempt) {
-        if (DeleteFileA(path) || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return 1;
+        if (remove(path) || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return 1;
         Sleep(kDeleteRetryMs);
     }
     return 0;
 }
 
-// A fresh name in the temporary folder ending in ".exe"; the ".tmp" file that
-// reserved it is deleted once the copy exists.
-int copyToTemporaryFolder(const char* ownPath, char* folder, char* copyPath) {
-    char reserved[MAX_PATH + 1];
-    DWORD length = GetTempPathA(removalPathLimit + 1, folder);
-    if (length == 0 || length > removalPathLimit || !GetTempFileNameA(folder, "hun", 0, reserved)) return 0;
-    int copied = copyText(copyPath, removalPathLimit + 1, reserved) &&
-                 appendText(copyPath, removalPathLimit + 1, ".exe") && CopyFileA(ownPath, copyPath, TRUE);
-    DeleteFileA(reserved);
-    return copied;
+typedef BOOLEAN(WINAPI* RandomFn)(PVOID buffer, ULONG length);
+
+// 64 bits from the system's random source (XP and later, looked up at run
+// time); on Windows 2000 the clocks and ids mixed, which could be guessed,
+// but a name that is taken is never used anyway.
+unsigned long long randomBits(unsigned attempt) {
+    unsigned long long bits = 0;
+    HMODULE advapi = GetModuleHandleA("advapi32.dll");
+    RandomFn random = advapi ? (RandomFn)(void (*)())GetProcAddress(advapi, "SystemFunction036") : nullptr;
+    if (random && random(&bits, sizeof bits)) return bits;
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    bits = (unsigned long long)counter.QuadPart ^ ((unsigned long long)GetTickCount() << 32) ^
+           ((unsigned long long)GetCurrentProcessId() << 16) ^ GetCurrentThreadId() ^ attempt;
+    bits = (bits ^ (bits >> 31)) * 0x9E3779B97F4A7C15ull;  // spreads the few changing bits over all
+    return bits ^ (bits >> 29);
+}
+
+// The copy in a folder of its own; nothing stays when it cannot be made.
+int copyToRunFolder(const char* ownPath, char* folder, char* copyPath) {
+    char parent[removalPathLimit + 1];
+    DWORD length = GetTempPathA(sizeof parent, parent);
+    if (length == 0 || length >= sizeof parent || !makeRunFolder(parent, folder, removalPathLimit + 1)) return 0;
+    if (copyText(copyPath, removalPathLimit + 1, folder) &&
+        appendText(copyPath, removalPathLimit + 1, "\\" CLEANUP_COPY_NAME) && CopyFileA(ownPath, copyPath, TRUE))
+        return 1;
+    if (copyPath[0]) DeleteFileA(copyPath);
+    RemoveDirectoryA(folder);
+    return 0;
 }
 
 }  // namespace
+
+int makeRunFolder(const char* parent, char* folder, size_t capacity) {
+    char name[32];
+    for (unsigned attempt = 0; attempt < kFolderAttempts; ++attempt) {
+        unsigned long long bits = randomBits(attempt);
+        _snprintf(name, sizeof name, "halv-%08lx%08lx", (unsigned long)(bits >> 32), (unsigned long)bits);
+        name[sizeof name - 1] = '\0';
+        if (!copyText(folder, capacity, parent) || !appendText(folder, capacity, name)) break;
+        if (CreateDirectoryA(folder, nullptr)) return 1;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    if (capacity) folder[0] = '\0';
+    return 0;
+}
 
 int isUninstallerPath(const char* path) {
     const char* name = path ? strrchr(path, '\\') : nullptr;
@@ -63,9 +102,16 @@ int isCleanupRequest(const char* commandLine) {
 }
 
 int startSelfRemoval(const char* ownPath) {
-    char folder[removalPathLimit + 1], copyPath[removalPathLimit + 1];
+    char folder[removalPathLimit + 1], copyPath[removalPathLimit + 1] = "";
     char commandLine[3 * removalPathLimit];
-    if (!ownPath || !copyToTemporaryFolder(ownPath, folder, copyPath)) return 0;
+    if (!ownPath || !copyToRunFolder(ownPath, folder, copyPath)) return 0;
+    // Opened for deletion on close and inherited: the system deletes the copy
+    // once the copy has ended (where it cannot, the copy asks for the next
+    // restart), and no one can write to it meanwhile. A failure here only
+    // leaves that to the restart.
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    HANDLE copyFile = CreateFileA(copyPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherited,
+                                  OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     HANDLE self = OpenProcess(SYNCHRONIZE, TRUE, GetCurrentProcessId());
     _snprintf(commandLine, sizeof commandLine, "\"%s\" %s%lu \"%s\"", copyPath, kCleanupSwitch,
               (unsigned long)(ULONG_PTR)self, ownPath);
@@ -73,11 +119,15 @@ int startSelfRemoval(const char* ownPath) {
     STARTUPINFOA startup;
     memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;  // none: only the process handle is meant for the copy
     PROCESS_INFORMATION started;
-    if (!self || !CreateProcessA(copyPath, commandLine, nullptr, nullptr, TRUE, 0, nullptr, folder, &startup,
-                                 &started)) {
+    int running = self && CreateProcessA(copyPath, commandLine, nullptr, nullptr, TRUE, 0, nullptr, folder, &startup,
+                                         &started);
+    if (copyFile != INVALID_HANDLE_VALUE) CloseHandle(copyFile);
+    if (!running) {
         if (self) CloseHandle(self);
         DeleteFileA(copyPath);
+        RemoveDirectoryA(folder);
         return 0;
     }
     CloseHandle(started.hThread);
@@ -94,15 +144,29 @@ int removeOriginal(const char* commandLine) {
     // attempts below then give the original its time to end.
     WaitForSingleObject(original, kWaitForOriginalMs);
     CloseHandle(original);
-    int deleted = deleteWhenFree(path);
+    int deleted = removeWhenFree(DeleteFileA, path);
     copyText(folder, sizeof folder, path);
     *strrchr(folder, '\\') = '\0';
     if (deleted) RemoveDirectoryA(folder);
     return deleted;
 }
 
-int scheduleOwnDeletion() {
-    char self[MAX_PATH + 1];
+int removeOwnCopy() {
+    char self[removalPathLimit + 1], folder[removalPathLimit + 1];
     DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
-    return length > 0 && length < sizeof self && MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (length == 0 || length >= sizeof self) return 0;
+    const char* name = strrchr(self, '\\');
+    if (!name || lstrcmpiA(name + 1, CLEANUP_COPY_NAME) != 0) return 0;
+    copyText(folder, sizeof folder, self);
+    folder[name - self] = '\0';
+    // A folder that is some program's working folder cannot be removed.
+    SetCurrentDirectoryA("..");
+    if (DeleteFileA(self) && removeWhenFree(RemoveDirectoryA, folder)) return 1;
+    // The running file stays until this process ends, when the handle the
+    // original opened for deletion on close goes; its folder, still holding
+    // it now, has no one left to remove it then. The restart takes what is
+    // left, the file before its folder.
+    MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    MoveFileExA(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return 0;
 }

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "controls/progress_bar.h"
+#include "controls/system_libraries.h"
 #include "package/package_format.h"
 #include "uninstall_list/uninstall_list.h"
 #include "uninstaller/removal.h"
@@ -193,9 +194,11 @@ int uninstall(HINSTANCE instance, const char* ownPath) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    // The temporary copy runs from a folder under the temporary folder.
+    restrictLibrarySearch();
     if (isCleanupRequest(commandLine)) {
         int removed = removeOriginal(commandLine);
-        scheduleOwnDeletion();
+        removeOwnCopy();
         return removed ? 0 : 1;
     }
     char ownPath[MAX_PATH + 1];

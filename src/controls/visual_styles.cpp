@@ -1,5 +1,7 @@
 #include "controls/visual_styles.h"
 
+#include "controls/system_libraries.h"
+
 #include <string.h>
 
 VisualStyleTable visualStyleTable;
@@ -24,7 +26,9 @@ void LoadVisualStyles() {
     memset(&visualStyleTable, 0, sizeof visualStyleTable);
     visualStylesLoaded = OsMajorVersionAtLeast5();
     if (!visualStylesLoaded) return;
-    HMODULE module = LoadLibraryA("uxtheme.dll");
+    // By full path: a "uxtheme.dll" beside the installer would otherwise be
+    // found first, and run with the installer's rights.
+    HMODULE module = loadSystemLibrary("uxtheme.dll");
     if (!module) {
         visualStylesLoaded = 0;
         return;

@@ -53,7 +53,8 @@ extern int visualStylesLoaded;
 // 1 when GetVersionExA reports a major version of 5 or more, else 0.
 int OsMajorVersionAtLeast5();
 
-// Clears the table, then, on version 5 or later, loads "uxtheme.dll" and
+// Clears the table, then, on version 5 or later, loads "uxtheme.dll" from
+// the system directory (loadSystemLibrary) and
 // looks up its entry points. visualStylesLoaded ends 1 only when the library
 // was loaded and has IsThemeActive and all five entry points the controls
 // call; a library lacking any of them counts as no visual styles at all.

@@ -7,6 +7,7 @@
 #include "controls/button.h"
 #include "controls/hyperlink.h"
 #include "controls/progress_bar.h"
+#include "controls/system_libraries.h"
 #include "controls/visual_styles.h"
 #include "engine/install_state.h"
 #include "engine/install_windows.h"
@@ -151,5 +152,8 @@ int InstallerMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand) {
+    // Before anything can load a library: the installer usually runs from a
+    // download folder, which holds whatever other sites put there.
+    restrictLibrarySearch();
     return InstallerMain(instance, previousInstance, commandLine, showCommand);
 }

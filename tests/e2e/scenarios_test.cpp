@@ -4,6 +4,8 @@
 // registry and as shortcuts.
 #include <shlobj.h>
 
+#include <algorithm>
+
 #include "driver.h"
 
 using namespace e2e;
@@ -69,12 +71,34 @@ TEST_F(Scenario, FullInstallationWithEveryOptionThenTheUninstallerTakesItAllAway
         EXPECT_TRUE(test_windows::readShortcut(l.link, &target, &folder)) << l.link;
         EXPECT_EQ(target + "|" + folder, l.target + "|" + l.folder);
     }
+    // The uninstaller's copy runs from a new folder of its own that holds
+    // nothing else; the original, held open here, keeps it waiting meanwhile.
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    const std::vector<std::string> before = test_files::listTree(temp);  // other scenarios' folders wait for a restart
+    auto runFolders = [&] {
+        std::vector<std::string> found;
+        for (const std::string& e : test_files::listTree(temp))
+            if (e.rfind("halv-", 0) == 0 && std::find(before.begin(), before.end(), e) == before.end()) found.push_back(e);
+        return found;
+    };
     Uninstaller uninstall;
     EXPECT_EQ(uninstall.say(IDYES), "Remove Full Product and all of its components?");
+    HANDLE held = CreateFileA((dest() + "HalvUninstaller.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(uninstall.say(IDOK), "Full Product was removed from your computer.");
     EXPECT_EQ(uninstall.waitForExit(bound(30000)), 0);
-    EXPECT_TRUE(test_windows::waitFor([&] { return !exists(destination); }, bound(15000)));
+    std::vector<std::string> copy;
+    EXPECT_TRUE(test_windows::waitFor([&] { return (copy = runFolders()).size() == 2; }, bound(10000)));
+    EXPECT_EQ(copy.size() == 2 ? copy[1] : "", copy.empty() ? "-" : copy[0] + "HalvCleanup.exe");
+    CloseHandle(held);
+    // The copy goes when it ends; its folder, named for deletion at the next restart, is all that is left.
+    EXPECT_TRUE(test_windows::waitFor([&] { return !exists(destination) && runFolders().size() == 1; }, bound(15000)));
     EXPECT_FALSE(exists(kDesktopLink) || exists(kGroup) || keyExists(key));
+    char pending[16384] = "";
+    DWORD size = sizeof pending;
+    RegGetValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending, &size);
+    EXPECT_NE(std::string(pending, size).find(temp + copy[0].substr(0, copy[0].size() - 1)), std::string::npos);
+    RemoveDirectoryA((temp + copy[0]).c_str());
 }
 
 // Installed without the actions that leave files of their own.
