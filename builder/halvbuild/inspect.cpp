@@ -8,6 +8,7 @@
 
 #include "halvbuild/ansi_text.h"
 #include "halvbuild/build_error.h"
+#include "halvbuild/platform.h"
 #include "package/decompressor.h"
 #include "package/package_format.h"
 
@@ -63,17 +64,18 @@ struct ScratchFile {
     ScratchFile() {
         std::random_device random;
         path = (fs::temp_directory_path() / ("halvbuild-verify-" + std::to_string(random()))).u8string();
-        file = fopen(path.c_str(), "w+b");
+        file = openFile(path, "w+b");
     }
     ~ScratchFile() {
         if (file) fclose(file);
-        remove(path.c_str());
+        std::error_code ignored;
+        fs::remove(fs::u8path(path), ignored);
     }
 };
 
 // Empty when the expansion in scratch equals the file at source.
 std::string compareWith(FILE* scratch, const fs::path& source) {
-    FilePtr original(fopen(source.u8string().c_str(), "rb"), fclose);
+    FilePtr original(openFile(source.u8string(), "rb"), fclose);
     if (!original) return "missing from the folder";
     rewind(scratch);
     unsigned char a[65536], b[65536];
@@ -122,9 +124,13 @@ void readRecord(Inspection* inspection, FileRecordHead* record, const char* what
 }
 
 void printRecord(Inspection* inspection, const FileRecordHead& record, const std::string& installed) {
-    const double ratio = record.uncompressedSize ? 100.0 * record.compressedSize / record.uncompressedSize : 0;
-    fprintf(inspection->out, "  %10u %10u %6.1f%%  %s\n", (unsigned)record.uncompressedSize,
-            (unsigned)record.compressedSize, ratio, fromAnsi(installed).c_str());
+    // In tenths of a per cent, rounded in integers: C runtimes round a half
+    // of "%.1f" differently, and Windows and Linux must print the same.
+    const uint64_t tenths = record.uncompressedSize
+                                ? ((uint64_t)record.compressedSize * 1000 + record.uncompressedSize / 2) / record.uncompressedSize
+                                : 0;
+    fprintf(inspection->out, "  %10u %10u %4u.%u%%  %s\n", (unsigned)record.uncompressedSize,
+            (unsigned)record.compressedSize, (unsigned)(tenths / 10), (unsigned)(tenths % 10), fromAnsi(installed).c_str());
 }
 
 void walkRecords(Inspection* inspection) {
@@ -181,14 +187,14 @@ void freeLists(PayloadLists* lists) {
 }  // namespace
 
 InspectResult inspectInstaller(const std::string& path, const std::string& verifyFolder, FILE* out) {
+    FilePtr file(openFile(path, "rb"), fclose);
+    if (!file) throw BuildError(path + ": cannot open the file");
     auto header = std::make_unique<PackageHeader>();
-    if (!readPackageHeader(path.c_str(), header.get()))
+    if (!readPackageHeaderFrom(file.get(), header.get()))
         throw BuildError(path + ": not an installer file (no trailer that describes it, or a damaged header)");
-    const uint32_t checksum = computeFileChecksum(path.c_str(), header->installerFileSize - 4, checksumSeed);
+    const uint32_t checksum = computeChecksumOf(file.get(), header->installerFileSize - 4, checksumSeed);
     if (checksum != header->storedChecksum)
         throw BuildError(path + ": the checksum does not match: the file was changed or cut short");
-    FilePtr file(fopen(path.c_str(), "rb"), fclose);
-    if (!file) throw BuildError(path + ": cannot open the file");
     Inspection inspection{path, verifyFolder, out, header.get(), file.get(),
                           (uint64_t)header->packageOffset + header->packageSize, {}};
     inspection.result.fileCount = header->fileCount;

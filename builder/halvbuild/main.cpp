@@ -5,7 +5,8 @@
 //   halvbuild inspect INSTALLER [--verify FOLDER]
 //
 // Exit code 0 on success; 1 with one line on standard error when the build
-// or the inspection fails; 2 when the command line is wrong.
+// or the inspection fails; 2 when the command line is wrong. Arguments,
+// paths and output are UTF-8 on every system (platform.h).
 #include <stdio.h>
 
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "halvbuild/inspect.h"
 #include "halvbuild/manifest.h"
 #include "halvbuild/pack.h"
+#include "halvbuild/platform.h"
 #include "halvbuild/progress.h"
 #include "halvbuild/tool_paths.h"
 
@@ -73,6 +75,16 @@ int runInspect(const InspectArguments& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const ConsoleText console;
+    std::vector<std::string> arguments;
+    try {
+        arguments = utf8Arguments(argc, argv);
+    } catch (const std::exception& error) {
+        fprintf(stderr, "halvbuild: the command line is not valid Unicode: %s\n", error.what());
+        return 2;
+    }
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments) pointers.push_back(&argument[0]);
     CLI::App app("Packs a product described by a TOML manifest into an installer file.", "halvbuild");
     app.set_version_flag("--version", std::string("halvbuild ") + HALVBUILD_VERSION);
     app.require_subcommand(1);
@@ -94,7 +106,7 @@ int main(int argc, char** argv) {
                                "Expand every file and compare it with the file at its place under FOLDER");
 
     try {
-        app.parse(argc, argv);
+        app.parse((int)pointers.size(), pointers.data());
     } catch (const CLI::CallForHelp& request) {
         return app.exit(request);
     } catch (const CLI::CallForVersion& request) {
@@ -104,7 +116,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        if (*buildCommand) return runBuild(build, builderFolderOf(argv[0]));
+        if (*buildCommand) return runBuild(build, runningProgramFolder(argv[0]));
         return runInspect(inspect);
     } catch (const BuildError& error) {
         fprintf(stderr, "halvbuild: %s\n", error.what());
