@@ -40,10 +40,12 @@ struct InspectArguments {
     std::string verifyFolder;
 };
 
-// Beside the manifest, named after it: product.toml gives product-setup.exe.
+// Beside the manifest, named after it: product.toml gives product-setup.exe,
+// its folder spelt as the user wrote it.
 std::string defaultOutput(const std::string& manifest) {
     const fs::path path = fs::u8path(manifest);
-    return (path.parent_path() / (path.stem().u8string() + "-setup.exe")).u8string();
+    const std::string name = path.filename().u8string();
+    return manifest.substr(0, manifest.size() - name.size()) + path.stem().u8string() + "-setup.exe";
 }
 
 int runBuild(const BuildArguments& arguments, const std::string& builderFolder) {
