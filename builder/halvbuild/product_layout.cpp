@@ -129,8 +129,11 @@ std::vector<fs::directory_entry> sortedEntries(const Planner& planner, const fs:
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
         entries.push_back(*it);
     if (error) planner.fail(spot, inQuotes(shown) + ": cannot list the folder: " + error.message());
-    std::sort(entries.begin(), entries.end(),
-              [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
+    // In UTF-8 byte order on every system (Windows would compare UTF-16), so
+    // that both meet the same name first.
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        return a.path().filename().u8string() < b.path().filename().u8string();
+    });
     return entries;
 }
 
