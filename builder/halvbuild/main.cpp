@@ -58,7 +58,7 @@ int runBuild(const BuildArguments& arguments, const std::string& builderFolder) 
     options.progress = progressStyleFor(stderr, arguments.quiet);
     const PackResult result = packInstaller(manifest, options);
     if (!arguments.quiet)
-        printf("Wrote %s: %u files, %s, packed into %s (of which the installer program is %s)\n",
+        printText(stdout, "Wrote %s: %u files, %s, packed into %s (of which the installer program is %s)\n",
                options.outputPath.c_str(), (unsigned)result.fileCount, byteText(result.productBytes).c_str(),
                byteText(result.outputBytes).c_str(), byteText(result.programBytes).c_str());
     return 0;
@@ -70,19 +70,18 @@ int runInspect(const InspectArguments& arguments) {
     if (result.differences != 0)
         throw BuildError(arguments.installer + ": " + std::to_string(result.differences) + " of " +
                          std::to_string(result.fileCount + 1) + " files do not match " + arguments.verifyFolder);
-    printf("Verified     every stream expands to the file under %s\n", arguments.verifyFolder.c_str());
+    printText(stdout, "Verified     every stream expands to the file under %s\n", arguments.verifyFolder.c_str());
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const ConsoleText console;
     std::vector<std::string> arguments;
     try {
         arguments = utf8Arguments(argc, argv);
     } catch (const std::exception& error) {
-        fprintf(stderr, "halvbuild: the command line is not valid Unicode: %s\n", error.what());
+        printText(stderr, "halvbuild: the command line is not valid Unicode: %s\n", error.what());
         return 2;
     }
     std::vector<char*> pointers;
@@ -114,16 +113,16 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& request) {
         return app.exit(request);
     } catch (const CLI::ParseError& error) {
-        fprintf(stderr, "halvbuild: %s (see halvbuild --help)\n", error.what());
+        printText(stderr, "halvbuild: %s (see halvbuild --help)\n", error.what());
         return 2;
     }
     try {
         if (*buildCommand) return runBuild(build, runningProgramFolder(argv[0]));
         return runInspect(inspect);
     } catch (const BuildError& error) {
-        fprintf(stderr, "halvbuild: %s\n", error.what());
+        printText(stderr, "halvbuild: %s\n", error.what());
     } catch (const std::exception& error) {
-        fprintf(stderr, "halvbuild: %s\n", error.what());
+        printText(stderr, "halvbuild: %s\n", error.what());
     }
     return 1;
 }

@@ -1,7 +1,7 @@
 // What halvbuild asks of the system it runs on: the command line as UTF-8,
 // the folder of the running program, files opened by UTF-8 path, whether a
-// stream is a console, and an output file that nobody sees before it is
-// complete.
+// stream is a console, text output to a console, and an output file that
+// nobody sees before it is complete.
 //
 // Everywhere else halvbuild keeps paths as UTF-8 strings and makes
 // std::filesystem paths from them with u8path. On Windows these functions are
@@ -38,18 +38,10 @@ FILE* openFile(const std::string& path, const char* mode);
 // pipe or the null device.
 bool isConsole(FILE* file);
 
-// While one lives, a Windows console shows what the program writes as UTF-8;
-// the console's own code page comes back at its end. Does nothing elsewhere.
-class ConsoleText {
-public:
-    ConsoleText();
-    ~ConsoleText();
-    ConsoleText(const ConsoleText&) = delete;
-    ConsoleText& operator=(const ConsoleText&) = delete;
-
-private:
-    unsigned savedCodePage_ = 0;
-};
+// printf to out, the text being UTF-8. A Windows console is given it as
+// UTF-16 (WriteConsoleW), so it shows right whatever the console's code page;
+// files and pipes get the UTF-8 bytes on every system.
+void printText(FILE* out, const char* format, ...);
 
 // The file being written in place of path. It lies beside path (same folder,
 // so the final move is one rename) and is removed however the program ends

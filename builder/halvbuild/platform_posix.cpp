@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 #include <unistd.h>
@@ -97,8 +98,12 @@ bool isConsole(FILE* file) {
     return isatty(fileno(file)) != 0;
 }
 
-ConsoleText::ConsoleText() {}
-ConsoleText::~ConsoleText() {}
+void printText(FILE* out, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    vfprintf(out, format, arguments);
+    va_end(arguments);
+}
 
 PendingOutput::PendingOutput(const std::string& path) : state_(new State) {
     state_->path = path;

@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <stdarg.h>
 #include <windows.h>
 #include <shellapi.h>
 
@@ -80,12 +81,26 @@ bool isConsole(FILE* file) {
     return GetConsoleMode((HANDLE)_get_osfhandle(_fileno(file)), &mode) != 0;
 }
 
-ConsoleText::ConsoleText() : savedCodePage_(GetConsoleOutputCP()) {
-    if (savedCodePage_ != 0) SetConsoleOutputCP(CP_UTF8);
-}
-
-ConsoleText::~ConsoleText() {
-    if (savedCodePage_ != 0) SetConsoleOutputCP(savedCodePage_);
+void printText(FILE* out, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    if (!isConsole(out)) {
+        vfprintf(out, format, arguments);
+        va_end(arguments);
+        return;
+    }
+    va_list measuring;
+    va_copy(measuring, arguments);
+    const int length = vsnprintf(nullptr, 0, format, measuring);
+    va_end(measuring);
+    std::string text(length > 0 ? (size_t)length : 0, '\0');
+    if (length > 0) vsnprintf(&text[0], text.size() + 1, format, arguments);
+    va_end(arguments);
+    std::wstring wide(text.size(), L'\0');
+    wide.resize((size_t)MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), &wide[0], (int)wide.size()));
+    fflush(out);  // what went through the stream before comes first
+    DWORD written = 0;
+    WriteConsoleW((HANDLE)_get_osfhandle(_fileno(out)), wide.data(), (DWORD)wide.size(), &written, nullptr);
 }
 
 PendingOutput::PendingOutput(const std::string& path) : state_(new State) {

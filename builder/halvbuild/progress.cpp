@@ -16,7 +16,7 @@ void drawBar(ProgressReporter* reporter) {
     const int filled = (int)(fraction * kBarWidth);
     const double seconds = secondsSince(reporter->started);
     const double rate = seconds > 0 ? reporter->bytesDone / seconds : 0;
-    fprintf(reporter->out, "\r[%.*s%*s] %u/%u files  %s of %s  %s/s   ", filled,
+    printText(reporter->out, "\r[%.*s%*s] %u/%u files  %s of %s  %s/s   ", filled,
             "##############################", kBarWidth - filled, "", (unsigned)reporter->filesDone,
             (unsigned)reporter->totalFiles, byteText(reporter->bytesDone).c_str(),
             byteText(reporter->totalBytes).c_str(), byteText((uint64_t)rate).c_str());
@@ -58,7 +58,7 @@ void progressFile(ProgressReporter* reporter, const std::string& name, uint64_t 
     ++reporter->filesDone;
     reporter->bytesDone += size;
     if (reporter->style == ProgressStyle::Lines) {
-        fprintf(reporter->out, "%u/%u %s %llu -> %llu\n", (unsigned)reporter->filesDone,
+        printText(reporter->out, "%u/%u %s %llu -> %llu\n", (unsigned)reporter->filesDone,
                 (unsigned)reporter->totalFiles, name.c_str(), (unsigned long long)size,
                 (unsigned long long)compressedSize);
     } else if (reporter->style == ProgressStyle::Bar &&
@@ -70,5 +70,5 @@ void progressFile(ProgressReporter* reporter, const std::string& name, uint64_t 
 void progressFinish(ProgressReporter* reporter) {
     if (reporter->style != ProgressStyle::Bar) return;
     drawBar(reporter);
-    fputc('\n', reporter->out);
+    printText(reporter->out, "\n");
 }
