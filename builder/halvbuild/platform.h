@@ -7,8 +7,8 @@
 // std::filesystem paths from them with u8path. On Windows these functions are
 // where UTF-8 meets the wide-character API, so no path or argument passes
 // through the system's 8-bit code page. platform_posix.cpp and
-// platform_windows.cpp implement this header; nothing else includes a
-// system header.
+// platform_windows.cpp implement this header; no other file of halvbuild
+// includes a platform header (unistd.h, windows.h).
 //
 // Threads: the main thread, except PendingOutput, which belongs to the thread
 // that writes it. Memory: FILE pointers returned belong to the caller
