@@ -8,6 +8,7 @@
 
 #include "halvbuild/ansi_text.h"
 #include "halvbuild/build_error.h"
+#include "halvbuild/platform.h"
 #include "package/decompressor.h"
 #include "package/package_format.h"
 
@@ -38,21 +39,21 @@ std::string shown(const char* ansi) {
 void printHeader(Inspection* inspection) {
     const PackageHeader& header = *inspection->header;
     FILE* out = inspection->out;
-    fprintf(out, "Installer    %s: %u bytes\n", inspection->path.c_str(), (unsigned)header.installerFileSize);
-    fprintf(out, "Package      at %u, %u bytes; checksum %08X (matches)\n", (unsigned)header.packageOffset,
+    printText(out, "Installer    %s: %u bytes\n", inspection->path.c_str(), (unsigned)header.installerFileSize);
+    printText(out, "Package      at %u, %u bytes; checksum %08X (matches)\n", (unsigned)header.packageOffset,
             (unsigned)header.packageSize, (unsigned)header.storedChecksum);
-    fprintf(out, "Title        %s\n", shown(header.installerTitle).c_str());
-    fprintf(out, "Publisher    %s\n", shown(header.publisher).c_str());
-    fprintf(out, "Product      %s\n", shown(header.productName).c_str());
-    fprintf(out, "Version      %s\n", shown(header.productVersion).c_str());
-    fprintf(out, "Base folder  %s\n", shown(header.baseFolderToken).c_str());
-    fprintf(out, "Folder name  %s\n", shown(header.defaultFolderName).c_str());
-    fprintf(out, "Licence      %u bytes\n", (unsigned)strlen(header.licenceText));
-    fprintf(out, "Required     %u bytes\n", (unsigned)header.requiredSpace);
-    fprintf(out, "Directories  %u\n", (unsigned)header.directoryCount);
+    printText(out, "Title        %s\n", shown(header.installerTitle).c_str());
+    printText(out, "Publisher    %s\n", shown(header.publisher).c_str());
+    printText(out, "Product      %s\n", shown(header.productName).c_str());
+    printText(out, "Version      %s\n", shown(header.productVersion).c_str());
+    printText(out, "Base folder  %s\n", shown(header.baseFolderToken).c_str());
+    printText(out, "Folder name  %s\n", shown(header.defaultFolderName).c_str());
+    printText(out, "Licence      %u bytes\n", (unsigned)strlen(header.licenceText));
+    printText(out, "Required     %u bytes\n", (unsigned)header.requiredSpace);
+    printText(out, "Directories  %u\n", (unsigned)header.directoryCount);
     for (uint32_t i = 0; i < header.directoryCount; ++i)
-        fprintf(out, "  %3u %s\n", (unsigned)i, shown(header.directories[i]).c_str());
-    fprintf(out, "Files        %u\n", (unsigned)header.fileCount);
+        printText(out, "  %3u %s\n", (unsigned)i, shown(header.directories[i]).c_str());
+    printText(out, "Files        %u\n", (unsigned)header.fileCount);
 }
 
 // Where an expansion goes before it is compared; removed when done.
@@ -63,17 +64,18 @@ struct ScratchFile {
     ScratchFile() {
         std::random_device random;
         path = (fs::temp_directory_path() / ("halvbuild-verify-" + std::to_string(random()))).u8string();
-        file = fopen(path.c_str(), "w+b");
+        file = openFile(path, "w+b");
     }
     ~ScratchFile() {
         if (file) fclose(file);
-        remove(path.c_str());
+        std::error_code ignored;
+        fs::remove(fs::u8path(path), ignored);
     }
 };
 
 // Empty when the expansion in scratch equals the file at source.
 std::string compareWith(FILE* scratch, const fs::path& source) {
-    FilePtr original(fopen(source.u8string().c_str(), "rb"), fclose);
+    FilePtr original(openFile(source.u8string(), "rb"), fclose);
     if (!original) return "missing from the folder";
     rewind(scratch);
     unsigned char a[65536], b[65536];
@@ -106,7 +108,7 @@ void verifyRecord(Inspection* inspection, const FileRecordHead& record, const st
     fflush(scratch.file);
     if (problem.empty() && (mustExist || fs::exists(source))) problem = compareWith(scratch.file, source);
     if (!problem.empty()) {
-        fprintf(inspection->out, "DIFFERS      %s: %s\n", fromAnsi(installed).c_str(), problem.c_str());
+        printText(inspection->out, "DIFFERS      %s: %s\n", fromAnsi(installed).c_str(), problem.c_str());
         ++inspection->result.differences;
     }
     fseek(inspection->file, start + (long)record.compressedSize, SEEK_SET);
@@ -122,20 +124,24 @@ void readRecord(Inspection* inspection, FileRecordHead* record, const char* what
 }
 
 void printRecord(Inspection* inspection, const FileRecordHead& record, const std::string& installed) {
-    const double ratio = record.uncompressedSize ? 100.0 * record.compressedSize / record.uncompressedSize : 0;
-    fprintf(inspection->out, "  %10u %10u %6.1f%%  %s\n", (unsigned)record.uncompressedSize,
-            (unsigned)record.compressedSize, ratio, fromAnsi(installed).c_str());
+    // In tenths of a per cent, rounded in integers: C runtimes round a half
+    // of "%.1f" differently, and Windows and Linux must print the same.
+    const uint64_t tenths = record.uncompressedSize
+                                ? ((uint64_t)record.compressedSize * 1000 + record.uncompressedSize / 2) / record.uncompressedSize
+                                : 0;
+    printText(inspection->out, "  %10u %10u %4u.%u%%  %s\n", (unsigned)record.uncompressedSize,
+            (unsigned)record.compressedSize, (unsigned)(tenths / 10), (unsigned)(tenths % 10), fromAnsi(installed).c_str());
 }
 
 void walkRecords(Inspection* inspection) {
     const PackageHeader& header = *inspection->header;
-    fprintf(inspection->out, "  %10s %10s %7s  %s\n", "size", "packed", "ratio", "path");
+    printText(inspection->out, "  %10s %10s %7s  %s\n", "size", "packed", "ratio", "path");
     for (uint32_t i = 0; i <= header.fileCount; ++i) {
         const bool uninstaller = i == header.fileCount;
         FileRecordHead record;
         readRecord(inspection, &record, uninstaller ? "the uninstaller" : ("file " + std::to_string(i + 1)).c_str());
         const std::string installed = std::string(header.directories[record.directoryIndex]) + record.name;
-        if (uninstaller) fprintf(inspection->out, "Uninstaller\n");
+        if (uninstaller) printText(inspection->out, "Uninstaller\n");
         printRecord(inspection, record, installed);
         if (inspection->verifyFolder.empty())
             fseek(inspection->file, (long)record.compressedSize, SEEK_CUR);
@@ -148,24 +154,24 @@ void printLists(Inspection* inspection, const PayloadLists& lists) {
     FILE* out = inspection->out;
     uint32_t count = 0;
     for (ListNode* node = lists.shortcutsHead; node; node = node->next) ++count;
-    fprintf(out, "Shortcuts    %u\n", (unsigned)count);
+    printText(out, "Shortcuts    %u\n", (unsigned)count);
     for (ListNode* node = lists.shortcutsHead; node; node = node->next) {
         const ShortcutRecord* shortcut = (const ShortcutRecord*)node;
-        fprintf(out, "  %s\\%s.lnk -> %s\n", shown(shortcut->location).c_str(), shown(shortcut->name).c_str(),
+        printText(out, "  %s\\%s.lnk -> %s\n", shown(shortcut->location).c_str(), shown(shortcut->name).c_str(),
                 shown(shortcut->target).c_str());
     }
-    fprintf(out, "Group        %s\n", shown(lists.programGroupName).c_str());
+    printText(out, "Group        %s\n", shown(lists.programGroupName).c_str());
     for (ListNode* node = lists.groupEntriesHead; node; node = node->next) {
         const GroupFolderRecord* folder = (const GroupFolderRecord*)node;
-        fprintf(out, "  %s\n", shown(folder->folder).c_str());
+        printText(out, "  %s\n", shown(folder->folder).c_str());
         for (ListNode* item = folder->firstItem; item; item = item->next)
-            fprintf(out, "    %s.lnk -> %s\n", shown(((const GroupItemRecord*)item)->name).c_str(),
+            printText(out, "    %s.lnk -> %s\n", shown(((const GroupItemRecord*)item)->name).c_str(),
                     shown(((const GroupItemRecord*)item)->target).c_str());
     }
-    fprintf(out, "Website      %s\n", shown(lists.websiteUrl).c_str());
-    fprintf(out, "Program      %s\n", shown(lists.programToRun).c_str());
-    fprintf(out, "Help file    %s\n", shown(lists.helpFile).c_str());
-    fprintf(out, "Finish text  %s\n", shown(lists.finishText).c_str());
+    printText(out, "Website      %s\n", shown(lists.websiteUrl).c_str());
+    printText(out, "Program      %s\n", shown(lists.programToRun).c_str());
+    printText(out, "Help file    %s\n", shown(lists.helpFile).c_str());
+    printText(out, "Finish text  %s\n", shown(lists.finishText).c_str());
 }
 
 // Each node is one heap block with its strings.
@@ -181,14 +187,14 @@ void freeLists(PayloadLists* lists) {
 }  // namespace
 
 InspectResult inspectInstaller(const std::string& path, const std::string& verifyFolder, FILE* out) {
+    FilePtr file(openFile(path, "rb"), fclose);
+    if (!file) throw BuildError(path + ": cannot open the file");
     auto header = std::make_unique<PackageHeader>();
-    if (!readPackageHeader(path.c_str(), header.get()))
+    if (!readPackageHeaderFrom(file.get(), header.get()))
         throw BuildError(path + ": not an installer file (no trailer that describes it, or a damaged header)");
-    const uint32_t checksum = computeFileChecksum(path.c_str(), header->installerFileSize - 4, checksumSeed);
+    const uint32_t checksum = computeChecksumOf(file.get(), header->installerFileSize - 4, checksumSeed);
     if (checksum != header->storedChecksum)
         throw BuildError(path + ": the checksum does not match: the file was changed or cut short");
-    FilePtr file(fopen(path.c_str(), "rb"), fclose);
-    if (!file) throw BuildError(path + ": cannot open the file");
     Inspection inspection{path, verifyFolder, out, header.get(), file.get(),
                           (uint64_t)header->packageOffset + header->packageSize, {}};
     inspection.result.fileCount = header->fileCount;

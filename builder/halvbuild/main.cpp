@@ -5,7 +5,8 @@
 //   halvbuild inspect INSTALLER [--verify FOLDER]
 //
 // Exit code 0 on success; 1 with one line on standard error when the build
-// or the inspection fails; 2 when the command line is wrong.
+// or the inspection fails; 2 when the command line is wrong. Arguments,
+// paths and output are UTF-8 on every system (platform.h).
 #include <stdio.h>
 
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "halvbuild/inspect.h"
 #include "halvbuild/manifest.h"
 #include "halvbuild/pack.h"
+#include "halvbuild/platform.h"
 #include "halvbuild/progress.h"
 #include "halvbuild/tool_paths.h"
 
@@ -38,10 +40,12 @@ struct InspectArguments {
     std::string verifyFolder;
 };
 
-// Beside the manifest, named after it: product.toml gives product-setup.exe.
+// Beside the manifest, named after it: product.toml gives product-setup.exe,
+// its folder spelt as the user wrote it.
 std::string defaultOutput(const std::string& manifest) {
     const fs::path path = fs::u8path(manifest);
-    return (path.parent_path() / (path.stem().u8string() + "-setup.exe")).u8string();
+    const std::string name = path.filename().u8string();
+    return manifest.substr(0, manifest.size() - name.size()) + path.stem().u8string() + "-setup.exe";
 }
 
 int runBuild(const BuildArguments& arguments, const std::string& builderFolder) {
@@ -54,7 +58,7 @@ int runBuild(const BuildArguments& arguments, const std::string& builderFolder) 
     options.progress = progressStyleFor(stderr, arguments.quiet);
     const PackResult result = packInstaller(manifest, options);
     if (!arguments.quiet)
-        printf("Wrote %s: %u files, %s, packed into %s (of which the installer program is %s)\n",
+        printText(stdout, "Wrote %s: %u files, %s, packed into %s (of which the installer program is %s)\n",
                options.outputPath.c_str(), (unsigned)result.fileCount, byteText(result.productBytes).c_str(),
                byteText(result.outputBytes).c_str(), byteText(result.programBytes).c_str());
     return 0;
@@ -66,13 +70,22 @@ int runInspect(const InspectArguments& arguments) {
     if (result.differences != 0)
         throw BuildError(arguments.installer + ": " + std::to_string(result.differences) + " of " +
                          std::to_string(result.fileCount + 1) + " files do not match " + arguments.verifyFolder);
-    printf("Verified     every stream expands to the file under %s\n", arguments.verifyFolder.c_str());
+    printText(stdout, "Verified     every stream expands to the file under %s\n", arguments.verifyFolder.c_str());
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::vector<std::string> arguments;
+    try {
+        arguments = utf8Arguments(argc, argv);
+    } catch (const std::exception& error) {
+        printText(stderr, "halvbuild: the command line is not valid Unicode: %s\n", error.what());
+        return 2;
+    }
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments) pointers.push_back(&argument[0]);
     CLI::App app("Packs a product described by a TOML manifest into an installer file.", "halvbuild");
     app.set_version_flag("--version", std::string("halvbuild ") + HALVBUILD_VERSION);
     app.require_subcommand(1);
@@ -94,22 +107,22 @@ int main(int argc, char** argv) {
                                "Expand every file and compare it with the file at its place under FOLDER");
 
     try {
-        app.parse(argc, argv);
+        app.parse((int)pointers.size(), pointers.data());
     } catch (const CLI::CallForHelp& request) {
         return app.exit(request);
     } catch (const CLI::CallForVersion& request) {
         return app.exit(request);
     } catch (const CLI::ParseError& error) {
-        fprintf(stderr, "halvbuild: %s (see halvbuild --help)\n", error.what());
+        printText(stderr, "halvbuild: %s (see halvbuild --help)\n", error.what());
         return 2;
     }
     try {
-        if (*buildCommand) return runBuild(build, builderFolderOf(argv[0]));
+        if (*buildCommand) return runBuild(build, runningProgramFolder(argv[0]));
         return runInspect(inspect);
     } catch (const BuildError& error) {
-        fprintf(stderr, "halvbuild: %s\n", error.what());
+        printText(stderr, "halvbuild: %s\n", error.what());
     } catch (const std::exception& error) {
-        fprintf(stderr, "halvbuild: %s\n", error.what());
+        printText(stderr, "halvbuild: %s\n", error.what());
     }
     return 1;
 }

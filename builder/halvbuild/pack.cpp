@@ -8,12 +8,12 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <system_error>
 #include <thread>
 
 #include "halvbuild/ansi_text.h"
 #include "halvbuild/build_error.h"
+#include "halvbuild/platform.h"
 #include "halvbuild/product_layout.h"
 #include "halvbuild/uninstaller_data.h"
 #include "writer/encoder.h"
@@ -55,9 +55,9 @@ std::vector<uint8_t> compressFile(const PlannedFile& file, const std::string& ma
     std::vector<uint8_t> content((size_t)file.size);
     if (input) input.read((char*)content.data(), (std::streamsize)content.size());
     if (!input || input.gcount() != (std::streamsize)content.size())
-        throw locatedError(manifestPath, file.spot, "\"" + file.source + "\": cannot read the file, or it shrank");
+        throw locatedError(manifestPath, file.spot, "\"" + file.shown + "\": cannot read the file, or it shrank");
     if (input.peek() != std::ifstream::traits_type::eof())
-        throw locatedError(manifestPath, file.spot, "\"" + file.source + "\": the file grew while it was packed");
+        throw locatedError(manifestPath, file.spot, "\"" + file.shown + "\": the file grew while it was packed");
     return encodeStream(content);
 }
 
@@ -133,15 +133,8 @@ void writeFiles(PackageWriter* writer, const ProductLayout& layout, const std::s
     }
 }
 
-std::string temporaryPathFor(const std::string& outputPath) {
-    std::random_device random;
-    char suffix[32];
-    snprintf(suffix, sizeof suffix, ".tmp-%08x", (unsigned)random());
-    return outputPath + suffix;
-}
-
 void copyProgram(PackageWriter* writer, const std::string& programPath) {
-    std::unique_ptr<FILE, int (*)(FILE*)> program(fopen(programPath.c_str(), "rb"), fclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> program(openFile(programPath, "rb"), fclose);
     if (!program) throw BuildError(programPath + ": cannot open the installer program");
     writer->copyProgram(program.get());
     if (writer->offset() == 0) throw BuildError(programPath + ": the installer program is empty");
@@ -165,17 +158,6 @@ void writeInstaller(FILE* output, const Manifest& manifest, const ProductLayout&
     result->outputBytes = writer.offset();
 }
 
-void moveIntoPlace(const std::string& from, const std::string& to) {
-    std::error_code error;
-    fs::rename(fs::u8path(from), fs::u8path(to), error);
-    if (error && fs::exists(fs::u8path(to))) {
-        // Some runtimes will not rename over an existing file.
-        fs::remove(fs::u8path(to), error);
-        fs::rename(fs::u8path(from), fs::u8path(to), error);
-    }
-    if (error) throw BuildError(to + ": cannot move the finished installer into place: " + error.message());
-}
-
 }  // namespace
 
 PackResult packInstaller(const Manifest& manifest, const PackOptions& options) {
@@ -187,25 +169,14 @@ PackResult packInstaller(const Manifest& manifest, const PackOptions& options) {
     result.productBytes = layout.productBytes;
     result.requiredSpace = layout.header.requiredSpace;
 
-    const std::string temporary = temporaryPathFor(options.outputPath);
-    FILE* output = fopen(temporary.c_str(), "wb");
-    if (output == nullptr) throw BuildError(options.outputPath + ": cannot create the installer file");
+    PendingOutput output(options.outputPath);
     try {
-        writeInstaller(output, manifest, layout, uninstaller, options, &result);
-        if (fclose(output) != 0) {
-            output = nullptr;
-            throw BuildError(options.outputPath + ": cannot write the installer file");
-        }
-        output = nullptr;
-        moveIntoPlace(temporary, options.outputPath);
+        writeInstaller(output.file(), manifest, layout, uninstaller, options, &result);
     } catch (const BuildError&) {
-        if (output) fclose(output);
-        remove(temporary.c_str());
         throw;
     } catch (const std::exception& error) {
-        if (output) fclose(output);
-        remove(temporary.c_str());
         throw BuildError(options.outputPath + ": " + error.what());
     }
+    output.commit();
     return result;
 }

@@ -1,8 +1,9 @@
 // Packing: turns a planned product into the installer file.
 //
-// The output is written to a temporary file beside it and renamed into place
-// only when it is complete, so a failed build never leaves half an
-// installer (an older file of that name stays as it was). Files are read and
+// The output is written to a pending file beside it and moved into place in
+// one step only when it is complete, so a failed or interrupted build never
+// leaves half an installer or its pending file (an older file of that name
+// stays as it was; see PendingOutput in platform.h). Files are read and
 // compressed on several threads, but only a bounded window of them is in
 // memory at once: at most two per thread and kInFlightBytes of input
 // (a larger file runs alone), written in package order as they complete. The
@@ -43,5 +44,5 @@ struct PackResult {
 // Plans the product of manifest (planProduct), packs it and renames the
 // result to options.outputPath. Throws BuildError on any failure (the message
 // names the manifest line and field where one is at fault); outputPath is
-// then left as it was and no temporary file remains.
+// then left as it was and no pending file remains.
 PackResult packInstaller(const Manifest& manifest, const PackOptions& options);

@@ -20,6 +20,7 @@ namespace {
 // A file found on disk, before its names are converted for the package.
 struct FoundFile {
     fs::path source;
+    std::string shown;                    // the path as the manifest wrote it, then "/" and names
     std::vector<std::string> directory;   // package names of the folders below the destination
     std::string name;                     // package name
     uint64_t size = 0;
@@ -101,15 +102,38 @@ bool hasWildcard(const std::string& text) {
     return text.find_first_of("*?") != std::string::npos;
 }
 
-std::vector<fs::directory_entry> sortedEntries(const Planner& planner, const fs::path& folder,
+// The file or folder that a source path of the manifest names here: "/" and
+// "\" both separate parts, so that one manifest serves Linux and Windows; a
+// relative path starts from the manifest's folder. A drive letter or a network
+// share ("C:\...", "\\server\share\...") names a place on Windows only.
+fs::path sourcePath(const Planner& planner, const ManifestText& written) {
+    std::string text = written.value;
+    std::replace(text.begin(), text.end(), '\\', '/');
+#ifndef _WIN32
+    const bool drive = text.size() >= 2 && text[1] == ':' && std::isalpha((unsigned char)text[0]);
+    if (drive || text.rfind("//", 0) == 0)
+        planner.fail(written.spot, inQuotes(written.value) + ": a drive letter or a network share names a place on Windows only");
+#endif
+    const fs::path path = fs::u8path(text);
+    return path.is_absolute() ? path : fs::u8path(planner.manifest.folder) / path;
+}
+
+std::string below(const std::string& shown, const fs::path& name) {
+    return shown.empty() ? name.u8string() : shown + "/" + name.u8string();
+}
+
+std::vector<fs::directory_entry> sortedEntries(const Planner& planner, const fs::path& folder, const std::string& shown,
                                                const ManifestSpot& spot) {
     std::error_code error;
     std::vector<fs::directory_entry> entries;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
         entries.push_back(*it);
-    if (error) planner.fail(spot, inQuotes(folder.u8string()) + ": cannot list the folder: " + error.message());
-    std::sort(entries.begin(), entries.end(),
-              [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
+    if (error) planner.fail(spot, inQuotes(shown) + ": cannot list the folder: " + error.message());
+    // In UTF-8 byte order on every system (Windows would compare UTF-16), so
+    // that both meet the same name first.
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        return a.path().filename().u8string() < b.path().filename().u8string();
+    });
     return entries;
 }
 
@@ -127,38 +151,38 @@ std::string packageName(const Planner& planner, const ManifestSpot& spot, const 
     return ansi;
 }
 
-void addEntry(const Planner& planner, const fs::path& path, const std::vector<std::string>& directory,
-              const ManifestSpot& spot, Found* found);
+void addEntry(const Planner& planner, const fs::path& path, const std::string& shown,
+              const std::vector<std::string>& directory, const ManifestSpot& spot, Found* found);
 
-void addTree(const Planner& planner, const fs::path& folder, const std::vector<std::string>& directory,
-             const ManifestSpot& spot, Found* found) {
+void addTree(const Planner& planner, const fs::path& folder, const std::string& shown,
+             const std::vector<std::string>& directory, const ManifestSpot& spot, Found* found) {
     size_t depthBytes = 0;
     for (const std::string& part : directory) depthBytes += part.size() + 1;
     // A link that loops back would otherwise recurse without end.
     if (depthBytes > kMaxInstalledPath)
-        planner.fail(spot, inQuotes(folder.u8string()) + ": the folder lies too deep for a 260-byte path");
+        planner.fail(spot, inQuotes(shown) + ": the folder lies too deep for a 260-byte path");
     found->folders.push_back({directory, spot});
-    for (const fs::directory_entry& entry : sortedEntries(planner, folder, spot))
-        addEntry(planner, entry.path(), directory, spot, found);
+    for (const fs::directory_entry& entry : sortedEntries(planner, folder, shown, spot))
+        addEntry(planner, entry.path(), below(shown, entry.path().filename()), directory, spot, found);
 }
 
-void addEntry(const Planner& planner, const fs::path& path, const std::vector<std::string>& directory,
-              const ManifestSpot& spot, Found* found) {
+void addEntry(const Planner& planner, const fs::path& path, const std::string& shown,
+              const std::vector<std::string>& directory, const ManifestSpot& spot, Found* found) {
     std::error_code error;
     const fs::file_status status = fs::status(path, error);
-    const std::string name = packageName(planner, spot, path.filename().u8string(), path.u8string());
+    const std::string name = packageName(planner, spot, path.filename().u8string(), shown);
     if (fs::is_directory(status)) {
-        std::vector<std::string> below = directory;
-        below.push_back(name);
-        addTree(planner, path, below, spot, found);
+        std::vector<std::string> inner = directory;
+        inner.push_back(name);
+        addTree(planner, path, shown, inner, spot, found);
     } else if (fs::is_regular_file(status)) {
         const uint64_t size = fs::file_size(path, error);
-        if (error) planner.fail(spot, inQuotes(path.u8string()) + ": " + error.message());
-        found->files.push_back({path, directory, name, size, spot});
+        if (error) planner.fail(spot, inQuotes(shown) + ": " + error.message());
+        found->files.push_back({path, shown, directory, name, size, spot});
     } else if (!fs::exists(status)) {
-        planner.fail(spot, inQuotes(path.u8string()) + ": no such file or folder");
+        planner.fail(spot, inQuotes(shown) + ": no such file or folder");
     } else {
-        planner.fail(spot, inQuotes(path.u8string()) + ": neither a file nor a folder");
+        planner.fail(spot, inQuotes(shown) + ": neither a file nor a folder");
     }
 }
 
@@ -166,22 +190,25 @@ void expandSource(const Planner& planner, const ManifestFiles& entry, Found* fou
     const std::vector<std::string> directory = splitParts(entry.directory.value);
     for (const std::string& part : directory)
         if (!nameProblem(part).empty()) planner.fail(entry.directory.spot, inQuotes(part) + " " + nameProblem(part));
-    const fs::path source = fs::u8path(planner.manifest.folder) / fs::u8path(entry.source.value);
+    const std::string& written = entry.source.value;
+    const fs::path source = sourcePath(planner, entry.source);
     const std::string last = source.filename().u8string();
     if (hasWildcard(source.parent_path().u8string()))
         planner.fail(entry.source.spot, "* and ? may stand only in the last part of the path");
     if (!hasWildcard(last)) {
         const bool folder = fs::is_directory(source);
-        folder ? addTree(planner, source, directory, entry.source.spot, found)
-               : addEntry(planner, source, directory, entry.source.spot, found);
+        folder ? addTree(planner, source, written, directory, entry.source.spot, found)
+               : addEntry(planner, source, written, directory, entry.source.spot, found);
         return;
     }
+    const size_t cut = written.find_last_of("/\\");
+    const std::string parent = cut == std::string::npos ? std::string() : written.substr(0, cut);
     if (!fs::is_directory(source.parent_path()))
-        planner.fail(entry.source.spot, inQuotes(source.parent_path().u8string()) + ": no such folder");
+        planner.fail(entry.source.spot, inQuotes(parent) + ": no such folder");
     bool matched = false;
-    for (const fs::directory_entry& item : sortedEntries(planner, source.parent_path(), entry.source.spot)) {
+    for (const fs::directory_entry& item : sortedEntries(planner, source.parent_path(), parent, entry.source.spot)) {
         if (!wildcardMatch(last, item.path().filename().u8string())) continue;
-        addEntry(planner, item.path(), directory, entry.source.spot, found);
+        addEntry(planner, item.path(), below(parent, item.path().filename()), directory, entry.source.spot, found);
         matched = true;
     }
     if (!matched) planner.fail(entry.source.spot, "nothing matches " + inQuotes(entry.source.value));
@@ -208,7 +235,7 @@ void addDirectory(Planner* planner, const ManifestSpot& spot, const std::string&
 }
 
 void addFile(Planner* planner, const FoundFile& file) {
-    const std::string shown = file.source.u8string();
+    const std::string& shown = file.shown;
     const std::string entry = directoryEntry(file.directory);
     const std::string& name = file.name;
     addDirectory(planner, file.spot, entry);
@@ -225,7 +252,7 @@ void addFile(Planner* planner, const FoundFile& file) {
     const auto placed = planner->fileByKey.emplace(foldCase(installed), installed);
     if (!placed.second)
         planner->fail(file.spot, inQuotes(shown) + ": a second file would be installed as " + inQuotes(installed));
-    planner->layout.files.push_back({shown, 0, name, file.size, file.spot});
+    planner->layout.files.push_back({file.source.u8string(), shown, 0, name, file.size, file.spot});
     planner->layout.productBytes += file.size;
     planner->fileEntries.push_back(entry);
 }
@@ -256,20 +283,21 @@ void placeFiles(Planner* planner) {
 
 std::string readLicence(const Planner& planner) {
     const ManifestText& licence = planner.manifest.licence;
-    const fs::path path = fs::u8path(planner.manifest.folder) / fs::u8path(licence.value);
+    const fs::path path = sourcePath(planner, licence);
+    const std::string shown = inQuotes(licence.value);
     std::ifstream input(path, std::ios::binary);
-    if (!input) planner.fail(licence.spot, inQuotes(path.u8string()) + ": cannot open the licence");
+    if (!input) planner.fail(licence.spot, shown + ": cannot open the licence");
     std::ostringstream bytes;
     bytes << input.rdbuf();
     std::string text;
     try {
         text = licenceToAnsi(bytes.str());
     } catch (const std::invalid_argument& error) {
-        planner.fail(licence.spot, inQuotes(path.u8string()) + ": " + error.what());
+        planner.fail(licence.spot, shown + ": " + error.what());
     }
-    if (text.empty()) planner.fail(licence.spot, inQuotes(path.u8string()) + ": the licence is empty");
+    if (text.empty()) planner.fail(licence.spot, shown + ": the licence is empty");
     if (text.size() > kMaxLicenceLength)
-        planner.fail(licence.spot, inQuotes(path.u8string()) + ": the licence is " + std::to_string(text.size()) +
+        planner.fail(licence.spot, shown + ": the licence is " + std::to_string(text.size()) +
                                        " bytes with CR LF line ends; the limit is 16384");
     return text;
 }

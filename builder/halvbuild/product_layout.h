@@ -27,6 +27,7 @@
 // One file of the product, in package order.
 struct PlannedFile {
     std::string source;        // path on this machine (UTF-8)
+    std::string shown;         // the path as the manifest wrote it, for messages
     uint32_t directoryIndex = 0;
     std::string name;          // Windows-1252, no backslash
     uint64_t size = 0;         // bytes when planned; packing checks it again

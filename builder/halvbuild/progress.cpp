@@ -1,12 +1,6 @@
 #include "halvbuild/progress.h"
 
-#ifdef _WIN32
-#include <io.h>
-#define HALVBUILD_ISATTY(file) _isatty(_fileno(file))
-#else
-#include <unistd.h>
-#define HALVBUILD_ISATTY(file) isatty(fileno(file))
-#endif
+#include "halvbuild/platform.h"
 
 namespace {
 
@@ -22,7 +16,7 @@ void drawBar(ProgressReporter* reporter) {
     const int filled = (int)(fraction * kBarWidth);
     const double seconds = secondsSince(reporter->started);
     const double rate = seconds > 0 ? reporter->bytesDone / seconds : 0;
-    fprintf(reporter->out, "\r[%.*s%*s] %u/%u files  %s of %s  %s/s   ", filled,
+    printText(reporter->out, "\r[%.*s%*s] %u/%u files  %s of %s  %s/s   ", filled,
             "##############################", kBarWidth - filled, "", (unsigned)reporter->filesDone,
             (unsigned)reporter->totalFiles, byteText(reporter->bytesDone).c_str(),
             byteText(reporter->totalBytes).c_str(), byteText((uint64_t)rate).c_str());
@@ -33,19 +27,20 @@ void drawBar(ProgressReporter* reporter) {
 }  // namespace
 
 std::string byteText(uint64_t bytes) {
-    static const char* const kUnits[] = {"bytes", "kB", "MB", "GB", "TB"};
+    static const char* const kUnits[] = {"kB", "MB", "GB", "TB"};
     if (bytes < 1000) return std::to_string(bytes) + " bytes";
-    double value = (double)bytes;
+    // Tenths rounded in integers: C runtimes round a half of "%.1f"
+    // differently, and halvbuild prints the same on every system.
+    uint64_t scale = 1000;
     int unit = 0;
-    while (value >= 1000 && unit < 4) value /= 1000, ++unit;
-    char text[32];
-    snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
-    return text;
+    while (unit < 3 && bytes / scale >= 1000) scale *= 1000, ++unit;
+    const uint64_t tenths = (bytes + scale / 20) / (scale / 10);
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " " + kUnits[unit];
 }
 
 ProgressStyle progressStyleFor(FILE* out, bool quiet) {
     if (quiet) return ProgressStyle::Quiet;
-    return HALVBUILD_ISATTY(out) ? ProgressStyle::Bar : ProgressStyle::Lines;
+    return isConsole(out) ? ProgressStyle::Bar : ProgressStyle::Lines;
 }
 
 void progressStart(ProgressReporter* reporter, ProgressStyle style, FILE* out, uint32_t totalFiles,
@@ -63,7 +58,7 @@ void progressFile(ProgressReporter* reporter, const std::string& name, uint64_t 
     ++reporter->filesDone;
     reporter->bytesDone += size;
     if (reporter->style == ProgressStyle::Lines) {
-        fprintf(reporter->out, "%u/%u %s %llu -> %llu\n", (unsigned)reporter->filesDone,
+        printText(reporter->out, "%u/%u %s %llu -> %llu\n", (unsigned)reporter->filesDone,
                 (unsigned)reporter->totalFiles, name.c_str(), (unsigned long long)size,
                 (unsigned long long)compressedSize);
     } else if (reporter->style == ProgressStyle::Bar &&
@@ -75,5 +70,5 @@ void progressFile(ProgressReporter* reporter, const std::string& name, uint64_t 
 void progressFinish(ProgressReporter* reporter) {
     if (reporter->style != ProgressStyle::Bar) return;
     drawBar(reporter);
-    fputc('\n', reporter->out);
+    printText(reporter->out, "\n");
 }

@@ -18,14 +18,20 @@ struct ToolPlace {
     const char* path;
 };
 
+// A Windows build is a publisher's halvbuild.exe: the source folder it was
+// built from is on another machine.
 const ToolPlace kInstallerPlaces[] = {
     {Base::Beside, "installer.exe"},
+#ifndef _WIN32
     {Base::Source, "build/windows/src/wizard/installer.exe"},
+#endif
 };
 
 const ToolPlace kUninstallerPlaces[] = {
     {Base::Beside, "HalvUninstaller.exe"},
+#ifndef _WIN32
     {Base::Source, "build/windows/uninstaller/HalvUninstaller.exe"},
+#endif
 };
 
 const char* optionOf(ToolKind kind) {
@@ -61,12 +67,4 @@ std::string findTool(ToolKind kind, const std::string& chosen, const std::string
     }
     throw BuildError(std::string("no ") + (kind == ToolKind::Installer ? "installer program" : "uninstaller") +
                      " found (looked at " + looked + "); name one with " + optionOf(kind));
-}
-
-std::string builderFolderOf(const char* argv0) {
-    std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    if (!error) return self.parent_path().u8string();
-    const fs::path given = fs::absolute(fs::u8path(argv0 ? argv0 : ""), error);
-    return error ? std::string(".") : given.parent_path().u8string();
 }

@@ -3,9 +3,11 @@
 // the uninstaller (HalvUninstaller.exe, packed as the uninstaller record).
 //
 // An option names them explicitly; otherwise each is looked for in a short
-// list of places: beside halvbuild (the installed layout), then in the
-// Windows build tree of the source folder halvbuild was built from. The
-// lists are kInstallerPlaces and kUninstallerPlaces in tool_paths.cpp.
+// list of places: beside halvbuild (the installed layout; see
+// runningProgramFolder in platform.h), then, for a halvbuild built here for
+// this machine (not for Windows), in the Windows build tree of the source
+// folder it was built from. The lists are kInstallerPlaces and
+// kUninstallerPlaces in tool_paths.cpp.
 //
 // Threads: any thread. Portable: no platform headers.
 #pragma once
@@ -23,7 +25,3 @@ std::vector<std::string> toolCandidates(ToolKind kind, const std::string& builde
 // candidate that exists. Throws BuildError naming the option and every place
 // looked at when there is none.
 std::string findTool(ToolKind kind, const std::string& chosen, const std::string& builderFolder);
-
-// The folder of the running program, from argv0 (and /proc/self/exe where
-// there is one).
-std::string builderFolderOf(const char* argv0);

@@ -6,10 +6,11 @@
 #include <stdexcept>
 
 #include "halvbuild/build_error.h"
+#include "halvbuild/platform.h"
 #include "writer/uninstall_writer.h"
 
 std::vector<uint8_t> makeUninstallerBytes(const std::string& uninstallerPath, const ProductLayout& layout) {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(uninstallerPath.c_str(), "rb"), fclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> file(openFile(uninstallerPath, "rb"), fclose);
     if (!file) throw BuildError(uninstallerPath + ": cannot open the uninstaller");
     std::vector<uint8_t> bytes;
     uint8_t block[65536];

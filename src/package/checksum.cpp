@@ -39,14 +39,21 @@ uint32_t checksumUpdate(uint32_t sum, uint64_t offset, const void* bytes, size_t
     return sum;
 }
 
-// A file that ends before the covered length is read word by word: its final
-// partial word keeps the high bytes of the word before it (zeros when there is
-// none), where checksumUpdate completes it with zeros. That result is kept so
-// that both sides of the trailer agree.
 uint32_t computeFileChecksum(const char* path, uint32_t coveredLength, uint32_t seed) {
     FILE* file = path ? fopen(path, "rb") : nullptr;
     if (!file) return 0;
     setvbuf(file, nullptr, _IONBF, 0);
+    uint32_t sum = computeChecksumOf(file, coveredLength, seed);
+    fclose(file);
+    return sum;
+}
+
+// A file that ends before the covered length is read word by word: its final
+// partial word keeps the high bytes of the word before it (zeros when there is
+// none), where checksumUpdate completes it with zeros. That result is kept so
+// that both sides of the trailer agree.
+uint32_t computeChecksumOf(FILE* file, uint32_t coveredLength, uint32_t seed) {
+    if (!file || fseek(file, 0, SEEK_SET) != 0) return 0;
     unsigned char block[kChecksumBlock];
     unsigned char before[4] = {0, 0, 0, 0};  // the last word of the previous block
     uint32_t sum = seed;
@@ -66,6 +73,5 @@ uint32_t computeFileChecksum(const char* path, uint32_t coveredLength, uint32_t 
         }
         if (got == kChecksumBlock) memcpy(before, block + kChecksumBlock - 4, 4);
     }
-    fclose(file);
     return sum;
 }

@@ -89,12 +89,18 @@ static int readHeaderFields(FILE* file, PackageHeader* header) {
     return end >= 0 && (uint64_t)end <= (uint64_t)header->packageOffset + header->packageSize;
 }
 
+int readPackageHeaderFrom(FILE* file, PackageHeader* header) {
+    if (!file || !header) return 0;
+    memset(header, 0, sizeof *header);
+    return readHeaderFields(file, header);
+}
+
 int readPackageHeader(const char* path, PackageHeader* header) {
     if (!path || !header) return 0;
     memset(header, 0, sizeof *header);
     FILE* file = fopen(path, "rb");
     if (!file) return 0;
-    int ok = readHeaderFields(file, header);
+    int ok = readPackageHeaderFrom(file, header);
     fclose(file);
     return ok;
 }

@@ -124,6 +124,10 @@ int readCountedString(char* dest, uint32_t capacity, FILE* file, uint32_t* accum
 // bits of its stored word. On failure the fields read so far keep their values.
 int readPackageHeader(const char* path, PackageHeader* header);
 
+// readPackageHeader on a file the caller opened for binary reading (and
+// closes); the file position is undefined afterwards.
+int readPackageHeaderFrom(FILE* file, PackageHeader* header);
+
 // File offset of the first FileRecord: the package offset plus the header's
 // three field sizes plus the 8 bytes of the two counts.
 uint32_t fileTableOffset(const PackageHeader* header);
@@ -143,6 +147,10 @@ uint32_t checksumUpdate(uint32_t sum, uint64_t offset, const void* bytes, size_t
 // what it holds, its final partial word completed with the high bytes of the
 // word before it (zeros when there is none), as a word-by-word reading does.
 uint32_t computeFileChecksum(const char* path, uint32_t coveredLength, uint32_t seed);
+
+// computeFileChecksum on a file the caller opened for binary reading (and
+// closes), read from its start; 0 when file is null.
+uint32_t computeChecksumOf(FILE* file, uint32_t coveredLength, uint32_t seed);
 
 // Reads the fixed fields and the name of a FileRecord at the file's position,
 // leaving the file at the start of its stream. Returns 1, or 0 when the file
