@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -35,14 +36,17 @@ uint32_t iconDataSize(const IconImage& icon) {
 
 // Icon images carry no resolution (readers of .ico files insist on zero);
 // the side picture says 72 dpi.
+enum : uint32_t { kUncompressed = 0, kRle8 = 1 };  // BI_RGB, BI_RLE8
+
 void writeBitmapInfoHeader(Writer& out, int width, int height, int bitsPerPixel,
-                           uint32_t imageSize, uint32_t coloursUsed, uint32_t pixelsPerMetre) {
+                           uint32_t imageSize, uint32_t coloursUsed, uint32_t pixelsPerMetre,
+                           uint32_t compression = kUncompressed) {
   out.u32(40);
   out.u32(uint32_t(width));
   out.u32(uint32_t(height));
   out.u16(1);
   out.u16(bitsPerPixel);
-  out.u32(0);  // BI_RGB
+  out.u32(compression);
   out.u32(imageSize);
   out.u32(pixelsPerMetre);
   out.u32(pixelsPerMetre);
@@ -174,6 +178,43 @@ std::vector<uint8_t> encodeIcon(const std::vector<IconImage>& images) {
   return out.bytes;
 }
 
+namespace {
+
+// One row of 8-bit pixels in the shortest run-length form: runs of one value
+// (count, value) and literal stretches of 3 to 255 pixels (0, count, the
+// pixels, padded to a whole 16-bit word), chosen by dynamic programming, then
+// the row's end marker (0, 0), or the picture's (0, 1) after its last row.
+void writeRle8Row(Writer& out, const std::vector<uint8_t>& row, bool last) {
+  const size_t n = row.size();
+  std::vector<size_t> cost(n + 1, 0), step(n + 1, 0);
+  std::vector<bool> literal(n + 1, false);
+  for (size_t i = n; i-- > 0;) {
+    cost[i] = SIZE_MAX;
+    for (size_t length = 1; length <= 255 && i + length <= n && row[i + length - 1] == row[i]; ++length) {
+      if (2 + cost[i + length] < cost[i]) cost[i] = 2 + cost[i + length], step[i] = length, literal[i] = false;
+    }
+    for (size_t length = 3; length <= 255 && i + length <= n; ++length) {
+      size_t bytes = 2 + length + (length & 1) + cost[i + length];
+      if (bytes < cost[i]) cost[i] = bytes, step[i] = length, literal[i] = true;
+    }
+  }
+  for (size_t i = 0; i < n; i += step[i]) {
+    if (literal[i]) {
+      out.u8(0);
+      out.u8(unsigned(step[i]));
+      for (size_t k = 0; k < step[i]; ++k) out.u8(row[i + k]);
+      if (step[i] & 1) out.u8(0);
+    } else {
+      out.u8(unsigned(step[i]));
+      out.u8(row[i]);
+    }
+  }
+  out.u8(0);
+  out.u8(last ? 1 : 0);
+}
+
+}  // namespace
+
 std::vector<uint8_t> encodePalettedBitmap(const Image& picture) {
   std::vector<Colour> colours;
   for (const Rgba& p : picture.pixels) colours.push_back({toByte(p.r), toByte(p.g), toByte(p.b)});
@@ -181,8 +222,19 @@ std::vector<uint8_t> encodePalettedBitmap(const Image& picture) {
 
   static const int bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
   const float amplitude = 4.0f;  // in 0..255 steps; about the palette's spacing in gradients
-  uint32_t row = rowBytes(picture.width, 8);
-  uint32_t imageSize = row * picture.height;
+  Writer pixels;
+  for (int y = picture.height - 1; y >= 0; --y) {
+    std::vector<uint8_t> row;
+    for (int x = 0; x < picture.width; ++x) {
+      float offset = (bayer[y % 4][x % 4] + 0.5f) / 16.0f - 0.5f;
+      Rgba p = picture.at(x, y);
+      float colour[3] = {p.r * 255 + offset * amplitude, p.g * 255 + offset * amplitude,
+                         p.b * 255 + offset * amplitude};
+      row.push_back(nearestEntry(palette, colour));
+    }
+    writeRle8Row(pixels, row, y == 0);
+  }
+  uint32_t imageSize = uint32_t(pixels.bytes.size());
   uint32_t dataOffset = 14 + 40 + 256 * 4;
 
   Writer out;
@@ -191,7 +243,7 @@ std::vector<uint8_t> encodePalettedBitmap(const Image& picture) {
   out.u32(dataOffset + imageSize);
   out.u32(0);
   out.u32(dataOffset);
-  writeBitmapInfoHeader(out, picture.width, picture.height, 8, imageSize, 256, 2835);  // 72 dpi
+  writeBitmapInfoHeader(out, picture.width, picture.height, 8, imageSize, 256, 2835, kRle8);  // 72 dpi
   for (size_t i = 0; i < 256; ++i) {
     Colour c = i < palette.size() ? palette[i] : Colour{0, 0, 0};
     out.u8(c[2]);
@@ -199,17 +251,7 @@ std::vector<uint8_t> encodePalettedBitmap(const Image& picture) {
     out.u8(c[0]);
     out.u8(0);
   }
-  for (int y = picture.height - 1; y >= 0; --y) {
-    size_t start = out.bytes.size();
-    for (int x = 0; x < picture.width; ++x) {
-      float offset = (bayer[y % 4][x % 4] + 0.5f) / 16.0f - 0.5f;
-      Rgba p = picture.at(x, y);
-      float colour[3] = {p.r * 255 + offset * amplitude, p.g * 255 + offset * amplitude,
-                         p.b * 255 + offset * amplitude};
-      out.u8(nearestEntry(palette, colour));
-    }
-    out.bytes.resize(start + row, 0);
-  }
+  out.bytes.insert(out.bytes.end(), pixels.bytes.begin(), pixels.bytes.end());
   return out.bytes;
 }
 

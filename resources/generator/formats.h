@@ -29,7 +29,8 @@ std::vector<uint8_t> encodeIcon(const std::vector<IconImage>& images);
 // An 8-bit palettised .bmp (BITMAPINFOHEADER, 256 palette entries) of an
 // opaque picture: the palette is chosen by median cut over the picture's
 // colours and pixels are mapped with a light ordered dither so that smooth
-// gradients do not band.
+// gradients do not band. The pixels are stored run-length encoded (BI_RLE8),
+// which the system expands when it loads the bitmap resource.
 std::vector<uint8_t> encodePalettedBitmap(const Image& picture);
 
 // Writes bytes to path; returns false (after saying why on stderr) on failure.

@@ -62,8 +62,16 @@ int reportProgress(int32_t done, int32_t total) {
     return loadKeepExtracting() != 0;
 }
 
-FILE* openFileTable() {
+// The expansion reads and writes 4096 bytes at a time, and so the progress
+// bar moves; the files themselves travel to and from the system in blocks of
+// this size, through buffers that only the worker uses.
+enum : size_t { kTransferBlock = 64 * 1024 };
+static char installerBuffer[kTransferBlock];
+static char outputFileBuffer[kTransferBlock];
+
+FILE* openFileTable(char* buffer, size_t size) {
     FILE* installer = fopen(installState.modulePath, "rb");
+    if (installer && buffer) setvbuf(installer, buffer, _IOFBF, size);
     uint32_t offset = fileTableOffset(&installState.header);
     if (installer && (offset > (uint32_t)LONG_MAX || fseek(installer, (long)offset, SEEK_SET) != 0)) {
         fclose(installer);
@@ -94,6 +102,7 @@ static FileOutcome writeRecordFile(FILE* installer, const FileRecordHead* record
                                    ProgressCallback progress) {
     FILE* output = fopen(path, "wb");
     if (!output) return FILE_NOT_CREATED;
+    setvbuf(output, outputFileBuffer, _IOFBF, sizeof outputFileBuffer);
     int complete = 1;
     if (record->compressedSize != 0) {
         long start = ftell(installer);
@@ -167,7 +176,7 @@ DWORD WINAPI extractionWorker(LPVOID) {
     lockState();
     installState.workerRunning = 1;
     unlockState();
-    FILE* installer = openFileTable();
+    FILE* installer = openFileTable(installerBuffer, sizeof installerBuffer);
     if (!installer) return endWorker(nullptr, 1);
 
     for (uint32_t i = 0; i < installState.header.fileCount; ++i) {

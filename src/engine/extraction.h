@@ -42,7 +42,7 @@ int reportProgress(int32_t done, int32_t total);
 int pauseWorker();
 int resumeWorker();
 
-// Opens the installer file (modulePath) for reading at the first file record.
-// Returns the file, or null when it cannot be opened or positioned. The
-// caller closes it.
-FILE* openFileTable();
+// Opens the installer file (modulePath) for reading at the first file record,
+// reading through buffer (size bytes) when one is given. Returns the file, or
+// null when it cannot be opened or positioned. The caller closes it.
+FILE* openFileTable(char* buffer, size_t size);

@@ -98,7 +98,8 @@ static void removeMadeDirectories() {
 
 DWORD WINAPI rollbackWorker(LPVOID) {
     reportProgress(0, 1);
-    FILE* installer = openFileTable();
+    // It seeks past every stream, so a large buffer would only be read again.
+    FILE* installer = openFileTable(nullptr, 0);
     int complete = installer && deleteBegunFiles(installer);
     if (installer) fclose(installer);
     if (complete) reportProgress(1, 1);

@@ -2,6 +2,7 @@
 
 #include <stddef.h>
 #include <string.h>
+#include <sys/stat.h>
 
 // Block sizes of the stream's reading and the output's writing. The reads and
 // the progress calls that come with them are part of the installer's visible
@@ -162,12 +163,29 @@ static int writePieces(Expansion* e, FILE* output) {
     return 1;
 }
 
-// Seeks the input to the stream and gives its start and total. A compressed
-// size of 0 makes the whole input the stream.
+// The input's length: from the system when the file has a descriptor, else
+// by a seek to its end. The system's answer leaves a buffered input's buffer
+// alone; a seek throws it away, and every record would read it again.
+static long inputLength(FILE* input, int* moved) {
+    struct stat status;
+    int descriptor = fileno(input);
+    if (descriptor >= 0 && fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
+        status.st_size >= 0 && (uint64_t)status.st_size <= 0x7FFFFFFFull) {
+        return (long)status.st_size;
+    }
+    *moved = 1;
+    if (fseek(input, 0, SEEK_END) != 0) return -1;
+    return ftell(input);
+}
+
+// Puts the input at the stream and gives its start and total. A compressed
+// size of 0 makes the whole input the stream. An input that already stands
+// at the stream is not sought, which would throw its buffer away.
 static int locateStream(FILE* input, int32_t startOffset, int32_t compressedSize,
                         long* streamStart, int32_t* total) {
-    if (fseek(input, 0, SEEK_END) != 0) return 0;
-    long length = ftell(input);
+    long here = ftell(input);
+    int moved = 0;
+    long length = inputLength(input, &moved);
     if (length <= 0) return 0;
     if (compressedSize != 0) {
         if ((int64_t)length - startOffset - compressedSize < 0) return 0;
@@ -178,7 +196,7 @@ static int locateStream(FILE* input, int32_t startOffset, int32_t compressedSize
         *streamStart = 0;
         *total = (int32_t)length;
     }
-    return fseek(input, *streamStart, SEEK_SET) == 0;
+    return (here == *streamStart && !moved) || fseek(input, *streamStart, SEEK_SET) == 0;
 }
 
 // Reads the next block into the window; the first takes up to 4098 bytes,

@@ -97,6 +97,14 @@ LRESULT onWindowPosChanging(WINDOWPOS* change) {
     return 0;
 }
 
+// Once a removal starts, whichever way, nothing may ask the cancel question
+// again: a second Yes would start a second removal beside the first.
+void disableButtonsForRemoval() {
+    EnableWindow(control(CONTROL_LEFT_BUTTON), FALSE);
+    EnableWindow(control(CONTROL_RIGHT_BUTTON), FALSE);
+    wizard.removing = 1;
+}
+
 // The worker pauses at its next progress report or file boundary while the
 // question is open (it is never suspended: a suspended thread may hold the
 // heap lock that the question's own window needs).
@@ -104,15 +112,16 @@ void cancelSequence(HWND window) {
     lockState();
     int running = getWorkerRunning();
     if (running) pauseWorker();
-    if (say("Are you sure you want to cancel setup?", MB_YESNO | MB_ICONINFORMATION) != IDYES) {
+    // A failure that arrived while the question was open has started the
+    // removal already; a Yes then adds nothing.
+    if (say("Are you sure you want to cancel setup?", MB_YESNO | MB_ICONINFORMATION) != IDYES ||
+        wizard.removing) {
         if (running) resumeWorker();
         unlockState();
         return;
     }
-    EnableWindow(control(CONTROL_LEFT_BUTTON), FALSE);
-    EnableWindow(control(CONTROL_RIGHT_BUTTON), FALSE);
     // From here on the removal is under way: the close command must not ask again.
-    wizard.removing = 1;
+    disableButtonsForRemoval();
     requestStop();
     if (running) {
         resumeWorker();
@@ -172,6 +181,9 @@ void onExtracted() {
 }
 
 void onFailed(HWND window, WPARAM showMessage) {
+    if (wizard.rollbackStarted) return;
+    wizard.rollbackStarted = 1;
+    disableButtonsForRemoval();
     if (showMessage)
         say("While attempting to install one or more files, a fatal error occured.\n"
             "Setup will now remove any installed files and exit.",
@@ -187,7 +199,6 @@ void onFailed(HWND window, WPARAM showMessage) {
     hideGroup(5);
     hideGroup(6);
     InvalidateRect(window, nullptr, TRUE);
-    wizard.removing = 1;
     startRollback();
 }
 

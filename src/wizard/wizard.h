@@ -43,6 +43,7 @@ struct WizardResources {
     HICON bannerIcon;
     HICON smallIcons[smallIconCount];   // slot k holds icon 201 + k at 16 x 16
     int removing;                // cancel confirmed or rollback running: the close command is ignored
+    int rollbackStarted;         // one removal per run, however many failures are reported
     int headerUnreadable;        // creation failed after telling the user why
 };
 

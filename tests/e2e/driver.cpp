@@ -6,6 +6,12 @@
 #include <cstdlib>
 #include <fstream>
 
+// The scenarios' build names the folder of the pictures' baseline; programs
+// that borrow the driver without comparing pictures need none.
+#ifndef HALV_E2E_PICTURES
+#define HALV_E2E_PICTURES ""
+#endif
+
 namespace e2e {
 
 int bound(int milliseconds) {
@@ -13,11 +19,16 @@ int bound(int milliseconds) {
     return (int)(milliseconds * (scale > 0 ? scale : 1));
 }
 
-std::string e2eFolder(const char* name) {
-    std::string path = "Z:" + std::string(std::getenv("HALV_E2E_ROOT") ? std::getenv("HALV_E2E_ROOT") : "") + "/" + name + "/";
+namespace {
+// The Windows path of a path below a folder of this host.
+std::string hostPath(const char* folder, const std::string& below) {
+    std::string path = "Z:" + std::string(folder ? folder : "") + "/" + below;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
+}  // namespace
+
+std::string e2eFolder(const char* name) { return hostPath(std::getenv("HALV_E2E_ROOT"), std::string(name) + "/"); }
 
 Installer::Installer(const std::string& path) : ChildProcess(path, "\"" + path + "\"") {}
 
@@ -68,12 +79,11 @@ bool Installer::waitForButton(HWND target, const std::string& caption, int timeo
         [&] { return IsWindowEnabled(target) && IsWindowVisible(target) && text(target) == caption; }, bound(timeoutMs));
 }
 
-// "<scenario>-<step>-<what>.bmp": the pictures of the windows and messages a
-// scenario went through, in order.
-void Installer::screenshot(const char* what) {
-    RECT box;
-    if (!window_ || !GetWindowRect(window_, &box)) return;
-    const int width = box.right - box.left, height = box.bottom - box.top;
+namespace {
+
+// A rectangle of the screen as rows of 24-bit pixels, the bottom row first,
+// each row padded to four bytes.
+std::vector<uint8_t> screenPixels(int left, int top, int width, int height) {
     const DWORD rowBytes = ((DWORD)width * 3 + 3) & ~3u;
     HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
     BITMAPINFO info{};
@@ -81,21 +91,67 @@ void Installer::screenshot(const char* what) {
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, box.left, box.top, SRCCOPY);
+    BitBlt(memory, 0, 0, width, height, screen, left, top, SRCCOPY);
     SelectObject(memory, previous);
-    BITMAPFILEHEADER file{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof info.bmiHeader};
-    file.bfSize = file.bfOffBits + rowBytes * height;
+    std::vector<uint8_t> pixels((const uint8_t*)bits, (const uint8_t*)bits + rowBytes * height);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// A .bmp file of 24-bit pixels as screenPixels gives them.
+std::vector<uint8_t> bitmapFile(int width, int height, const std::vector<uint8_t>& pixels) {
+    BITMAPINFOHEADER header = {sizeof header, width, height, 1, 24, BI_RGB, (DWORD)pixels.size(), 0, 0, 0, 0};
+    BITMAPFILEHEADER file{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof header};
+    file.bfSize = file.bfOffBits + (DWORD)pixels.size();
+    std::vector<uint8_t> bytes((const uint8_t*)&file, (const uint8_t*)(&file + 1));
+    bytes.insert(bytes.end(), (const uint8_t*)&header, (const uint8_t*)(&header + 1));
+    bytes.insert(bytes.end(), pixels.begin(), pixels.end());
+    return bytes;
+}
+
+}  // namespace
+
+// "<scenario>-<step>-<what>.bmp": the pictures of the windows and messages a
+// scenario went through, in order.
+void Installer::screenshot(const char* what) {
+    RECT box;
+    if (!window_ || !GetWindowRect(window_, &box)) return;
+    const int width = box.right - box.left, height = box.bottom - box.top;
     CreateDirectoryA(e2eFolder("screenshots").c_str(), nullptr);
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(test ? test->name() : "run") + "-" + std::to_string(++steps_) + "-" + what;
     std::replace(name.begin(), name.end(), '/', '-');
-    std::ofstream out(e2eFolder("screenshots") + name + ".bmp", std::ios::binary);
-    out.write((const char*)&file, sizeof file);
-    out.write((const char*)&info.bmiHeader, sizeof info.bmiHeader);
-    out.write((const char*)bits, rowBytes * height);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    test_files::writeFile(e2eFolder("screenshots") + name + ".bmp",
+                          bitmapFile(width, height, screenPixels(box.left, box.top, width, height)));
+}
+
+void Installer::expectPictures(const char* step) {
+    struct Area { int x, y, width, height; };
+    // The frame with the side picture, the banner icon and the link's icon;
+    // on the options step, the column of the option icons.
+    static const Area framed[] = {{6, 6, 184, 204}, {6, 220, 32, 32}, {6, 269, 16, 16}, {196, 6, 16, 130}};
+    const bool options = std::string(step) == "options";
+    POINT origin{0, 0};
+    ClientToScreen(window_, &origin);
+    std::vector<uint8_t> pixels;
+    int height = 0;
+    for (size_t i = options ? 4 : 3; i-- > (options ? 3 : 0);) {  // bottom row first: the last area goes first
+        const Area& a = framed[i];
+        std::vector<uint8_t> area = screenPixels(origin.x + a.x, origin.y + a.y, a.width, a.height);
+        const size_t from = ((size_t)a.width * 3 + 3) & ~3u, to = (options ? 16 : 184) * 3;
+        for (int row = 0; row < a.height; ++row) {
+            pixels.insert(pixels.end(), area.begin() + row * from, area.begin() + row * from + a.width * 3);
+            pixels.resize(pixels.size() + to - a.width * 3, 0);
+        }
+        height += a.height;
+    }
+    const std::vector<uint8_t> seen = bitmapFile(options ? 16 : 184, height, pixels);
+    const std::string baseline = hostPath(HALV_E2E_PICTURES, std::string(step) + ".bmp");
+    if (std::getenv("HALV_E2E_RECORD")) test_files::writeFile(baseline, seen);
+    EXPECT_TRUE(test_files::readFile(baseline) == seen)
+        << "the side picture, its frame or the icons differ from " << baseline << " on the " << step << " step";
 }
 
 namespace {

@@ -41,6 +41,9 @@ public:
     bool waitForButton(HWND target, const std::string& caption, int timeoutMs = 60000);  // visible, enabled, captioned
     std::string text(HWND target) const { return test_windows::windowText(target); }
     void screenshot(const char* what);
+    // The side picture, its frame and the icons ("licence" or "options" step)
+    // pixel for pixel against the pictures/ baseline; HALV_E2E_RECORD writes it.
+    void expectPictures(const char* step);
 
 private:
     HWND window_ = nullptr;

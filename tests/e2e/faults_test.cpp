@@ -35,6 +35,27 @@ TEST_F(Scenario, AFileHeldOpenByAnotherProgramRollsBack) {
     EXPECT_FALSE(test_windows::keyExists(kUninstallKey[kPlain]));
 }
 
+// A failure after thousands of files: while they are removed, neither button
+// may ask the cancel question again (a second Yes would start a second removal).
+TEST_F(Scenario, TheRemovalAfterAFailureOffersNoCancel) {
+    CreateDirectoryA(destination.c_str(), nullptr);
+    HANDLE file = CreateFileA((dest() + "last.dat").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    Installer run(installer("thousands.exe"));
+    startInstalling(run, false);
+    run.answer(run.waitForMessageBox(), IDYES);  // install into the existing folder
+    Dialog fatal = run.waitForMessageBox(120000);
+    run.answer(fatal, IDOK);
+    EXPECT_FALSE(IsWindowEnabled(run.leftButton()));
+    EXPECT_FALSE(IsWindowEnabled(run.rightButton()));
+    if (IsWindowEnabled(run.leftButton())) run.click(run.leftButton());
+    Dialog done = run.waitForMessageBox(120000);
+    EXPECT_EQ(done.text, "Setup files have been removed. Setup will now exit.");
+    run.answer(done, IDOK);
+    EXPECT_EQ(run.waitForExit(), 0);
+    CloseHandle(file);
+    EXPECT_EQ(listTree(destination), std::vector<std::string>{"last.dat"});
+}
+
 // The drive keeps the room the package asks for and one page more, so the
 // space check passes; but each of its 150 small files takes a whole page.
 TEST_F(Scenario, ADriveThatFillsUpPartWayRollsBack) {

@@ -33,6 +33,7 @@ TEST_F(Scenario, FullInstallationWithEveryOptionThenTheUninstallerTakesItAllAway
     Installer run(installer("full.exe"));
     ASSERT_TRUE(run.waitForWindow());
     EXPECT_EQ(run.text(run.leftButton()) + "|" + run.text(run.rightButton()), "Exit|I Agree");
+    run.expectPictures("licence");
     run.click(run.rightButton());
     EXPECT_EQ(run.text(run.control("Edit", 196, 25)), test_windows::specialFolder(CSIDL_PROGRAM_FILES) + "\\E2E Full Product\\");
     EXPECT_EQ(run.text(run.leftButton()), "Back");
@@ -46,6 +47,7 @@ TEST_F(Scenario, FullInstallationWithEveryOptionThenTheUninstallerTakesItAllAway
     EXPECT_EQ(run.text(run.rightButton()), "Finish");
     for (int i = 0; i < 5; ++i) EXPECT_EQ(test_windows::sendBounded(run.optionBox(i), BM_GETCHECK, 0, 0), BST_CHECKED) << i;
     run.screenshot("options");
+    run.expectPictures("options");
     run.click(run.rightButton());
     EXPECT_EQ(run.waitForExit(), 0);
     // "Run program" and "View help file" start batch files that leave a mark.

@@ -226,6 +226,24 @@ TEST(ExpandStream, AgreesWithTheModelOnRandomStreams) {
     }
 }
 
+#ifndef _WIN32
+// An input that the system cannot measure (a memory stream, as the fuzzers
+// use) is measured by a seek to its end, and must then be sought back even
+// when it stood at the stream before.
+TEST(ExpandStream, AnInputWithoutADescriptor) {
+    size_t produced;
+    const Bytes file = ByteBuilder().raw(Bytes(3, 0xEE)).raw(streamOfLength(5000, 9, &produced)).bytes;
+    FILE* input = fmemopen((void*)file.data(), file.size(), "rb");
+    OpenFile out({}, "wb");
+    fseek(input, 3, SEEK_SET);
+    EXPECT_EQ(expandStream(input, 3, 5000, (int32_t)produced, out.file, nullptr), 1);
+    EXPECT_EQ(ftell(input), 5003);
+    fclose(input);
+    fflush(out.file);
+    EXPECT_EQ(test_files::readFile(out.path), referenceExpand(Bytes(file.begin() + 3, file.end()), produced));
+}
+#endif
+
 // The output goes out in whole 4096-byte pieces as they fill, so a stop at a
 // progress call (one before the first read, one per block read) shows exactly
 // which pieces were written. (The calls per block: the engine's progress test.)
