@@ -4,13 +4,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-
-// The scenarios' build names the folder of the pictures' baseline; programs
-// that borrow the driver without comparing pictures need none.
-#ifndef HALV_E2E_PICTURES
-#define HALV_E2E_PICTURES ""
-#endif
 
 namespace e2e {
 
@@ -19,16 +12,11 @@ int bound(int milliseconds) {
     return (int)(milliseconds * (scale > 0 ? scale : 1));
 }
 
-namespace {
-// The Windows path of a path below a folder of this host.
-std::string hostPath(const char* folder, const std::string& below) {
-    std::string path = "Z:" + std::string(folder ? folder : "") + "/" + below;
+std::string e2eFolder(const char* name) {
+    std::string path = "Z:" + std::string(std::getenv("HALV_E2E_ROOT") ? std::getenv("HALV_E2E_ROOT") : "") + "/" + name + "/";
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
-}  // namespace
-
-std::string e2eFolder(const char* name) { return hostPath(std::getenv("HALV_E2E_ROOT"), std::string(name) + "/"); }
 
 Installer::Installer(const std::string& path) : ChildProcess(path, "\"" + path + "\"") {}
 
@@ -128,30 +116,17 @@ void Installer::screenshot(const char* what) {
 }
 
 void Installer::expectPictures(const char* step) {
-    struct Area { int x, y, width, height; };
-    // The frame with the side picture, the banner icon and the link's icon;
-    // on the options step, the column of the option icons.
-    static const Area framed[] = {{6, 6, 184, 204}, {6, 220, 32, 32}, {6, 269, 16, 16}, {196, 6, 16, 130}};
+    // The licence step's left column (the frame with the side picture, the
+    // banner and the link with their icons); the options step's option icons.
     const bool options = std::string(step) == "options";
-    POINT origin{0, 0};
-    ClientToScreen(window_, &origin);
-    std::vector<uint8_t> pixels;
-    int height = 0;
-    for (size_t i = options ? 4 : 3; i-- > (options ? 3 : 0);) {  // bottom row first: the last area goes first
-        const Area& a = framed[i];
-        std::vector<uint8_t> area = screenPixels(origin.x + a.x, origin.y + a.y, a.width, a.height);
-        const size_t from = ((size_t)a.width * 3 + 3) & ~3u, to = (options ? 16 : 184) * 3;
-        for (int row = 0; row < a.height; ++row) {
-            pixels.insert(pixels.end(), area.begin() + row * from, area.begin() + row * from + a.width * 3);
-            pixels.resize(pixels.size() + to - a.width * 3, 0);
-        }
-        height += a.height;
-    }
-    const std::vector<uint8_t> seen = bitmapFile(options ? 16 : 184, height, pixels);
-    const std::string baseline = hostPath(HALV_E2E_PICTURES, std::string(step) + ".bmp");
+    const RECT area = options ? RECT{196, 6, 212, 136} : RECT{0, 0, 196, 297};
+    POINT corner{area.left, area.top};
+    ClientToScreen(window_, &corner);
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    const std::vector<uint8_t> seen = bitmapFile(width, height, screenPixels(corner.x, corner.y, width, height));
+    const std::string baseline = e2eFolder("pictures") + step + ".bmp";
     if (std::getenv("HALV_E2E_RECORD")) test_files::writeFile(baseline, seen);
-    EXPECT_TRUE(test_files::readFile(baseline) == seen)
-        << "the side picture, its frame or the icons differ from " << baseline << " on the " << step << " step";
+    EXPECT_TRUE(test_files::readFile(baseline) == seen) << "the pictures differ from " << baseline;
 }
 
 namespace {
@@ -193,13 +168,14 @@ void Scenario::finishWithoutOptions(Installer& run) {
     EXPECT_EQ(run.waitForExit(), 0);
 }
 
-void expectRemoved(Installer& run, bool fatal) {
+void expectRemoved(Installer& run, bool fatal, const std::function<void()>& duringRemoval) {
     if (fatal) {
-        Dialog box = run.waitForMessageBox();
+        Dialog box = run.waitForMessageBox(60000);
         EXPECT_EQ(box.text, "While attempting to install one or more files, a fatal error occured.\nSetup will now remove "
                             "any installed files and exit.");
         run.answer(box, IDOK);
     }
+    duringRemoval();
     Dialog done = run.waitForMessageBox(60000);
     EXPECT_EQ(done.text, "Setup files have been removed. Setup will now exit.");
     run.answer(done, IDOK);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,8 +42,7 @@ public:
     bool waitForButton(HWND target, const std::string& caption, int timeoutMs = 60000);  // visible, enabled, captioned
     std::string text(HWND target) const { return test_windows::windowText(target); }
     void screenshot(const char* what);
-    // The side picture, its frame and the icons ("licence" or "options" step)
-    // pixel for pixel against the pictures/ baseline; HALV_E2E_RECORD writes it.
+    // The side picture, frame and icons of a step against the baseline; HALV_E2E_RECORD writes it.
     void expectPictures(const char* step);
 
 private:
@@ -50,8 +50,8 @@ private:
     int steps_ = 0;
 };
 
-// The fatal-error message (when fatal), then the removal's message, each answered; a clean exit.
-void expectRemoved(Installer& run, bool fatal);
+// The fatal-error message (when fatal), duringRemoval, the removal's message; each answered, a clean exit.
+void expectRemoved(Installer& run, bool fatal, const std::function<void()>& duringRemoval = [] {});
 
 // A fresh destination under C:\e2e named after the scenario; the test
 // products' uninstall keys, shortcuts and program group gone before and after.
@@ -74,7 +74,8 @@ const std::string kUninstallKey[] = {TEST_UNINSTALL_LIST "E2E Tests Full Product
                                      TEST_UNINSTALL_LIST "E2E Tests Plain Product 3.0",
                                      TEST_UNINSTALL_LIST "E2E Tests Big Product 2.0",
                                      TEST_UNINSTALL_LIST "E2E Tests Crowded Product 1.0",
-                                     TEST_UNINSTALL_LIST "E2E Tests Fifty Files 5.0"};
-enum Product { kFull, kPlain, kBig, kCrowd, kFifty };
+                                     TEST_UNINSTALL_LIST "E2E Tests Fifty Files 5.0",
+                                     TEST_UNINSTALL_LIST "E2E Tests Thousands 1.0"};
+enum Product { kFull, kPlain, kBig, kCrowd, kFifty, kThousands };
 
 }  // namespace e2e

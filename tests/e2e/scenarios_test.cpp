@@ -99,6 +99,7 @@ TEST_F(Scenario, FullInstallationWithEveryOptionThenTheUninstallerTakesItAllAway
     char pending[16384] = "";
     DWORD size = sizeof pending;
     RegGetValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending, &size);
+    ASSERT_FALSE(copy.empty());
     EXPECT_NE(std::string(pending, size).find(temp + copy[0].substr(0, copy[0].size() - 1)), std::string::npos);
     RemoveDirectoryA((temp + copy[0]).c_str());
 }
