@@ -114,7 +114,10 @@ static FileOutcome writeRecordFile(FILE* installer, const FileRecordHead* record
     } else if (progress) {
         progress(1, 1);
     }
-    if (ferror(output)) complete = 0;
+    // The buffer goes out here, and a full disk shows here: flushed and
+    // checked before the close, whose own report of it some C libraries
+    // lose (Wine's msvcrt returns 0 after a failed final write).
+    if (fflush(output) != 0 || ferror(output)) complete = 0;
     if (fclose(output) != 0) complete = 0;
     return complete ? FILE_COMPLETE : FILE_INCOMPLETE;
 }
