@@ -163,29 +163,30 @@ static int writePieces(Expansion* e, FILE* output) {
     return 1;
 }
 
-// The input's length: from the system when the file has a descriptor, else
-// by a seek to its end. The system's answer leaves a buffered input's buffer
-// alone; a seek throws it away, and every record would read it again.
-static long inputLength(FILE* input, int* moved) {
+// The input's length as the system knows it, without moving the input (a
+// seek would throw a buffered input's buffer away, and every record would
+// read it again); -1 for an input without a descriptor, a memory stream say.
+static long systemLength(FILE* input) {
     struct stat status;
     int descriptor = fileno(input);
     if (descriptor >= 0 && fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
         status.st_size >= 0 && (uint64_t)status.st_size <= 0x7FFFFFFFull) {
         return (long)status.st_size;
     }
-    *moved = 1;
-    if (fseek(input, 0, SEEK_END) != 0) return -1;
-    return ftell(input);
+    return -1;
 }
 
 // Puts the input at the stream and gives its start and total. A compressed
 // size of 0 makes the whole input the stream. An input that already stands
-// at the stream is not sought, which would throw its buffer away.
+// at the stream is not sought.
 static int locateStream(FILE* input, int32_t startOffset, int32_t compressedSize,
                         long* streamStart, int32_t* total) {
     long here = ftell(input);
-    int moved = 0;
-    long length = inputLength(input, &moved);
+    long length = systemLength(input);
+    if (length < 0) {  // measured by a seek to the end, which leaves the input there
+        here = -1;
+        length = fseek(input, 0, SEEK_END) == 0 ? ftell(input) : -1;
+    }
     if (length <= 0) return 0;
     if (compressedSize != 0) {
         if ((int64_t)length - startOffset - compressedSize < 0) return 0;
@@ -196,7 +197,7 @@ static int locateStream(FILE* input, int32_t startOffset, int32_t compressedSize
         *streamStart = 0;
         *total = (int32_t)length;
     }
-    return (here == *streamStart && !moved) || fseek(input, *streamStart, SEEK_SET) == 0;
+    return here == *streamStart || fseek(input, *streamStart, SEEK_SET) == 0;
 }
 
 // Reads the next block into the window; the first takes up to 4098 bytes,

@@ -100,7 +100,7 @@ int readPackageHeader(const char* path, PackageHeader* header) {
     memset(header, 0, sizeof *header);
     FILE* file = fopen(path, "rb");
     if (!file) return 0;
-    int ok = readPackageHeaderFrom(file, header);
+    int ok = readHeaderFields(file, header);
     fclose(file);
     return ok;
 }
