@@ -2,8 +2,9 @@
 // (HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall).
 //
 // Threads: registerUninstallEntry runs on the main thread before the
-// extraction starts; removeCreatedUninstallEntry on the rollback thread after
-// the worker has ended. They share one remembered key name and never overlap.
+// extraction starts, and again after it when the package gave a web address;
+// removeCreatedUninstallEntry on the rollback thread after the worker has
+// ended. They share one remembered key name and never overlap.
 #pragma once
 
 // The list that receives the entry.

@@ -131,6 +131,9 @@ int showCompleteStep() {
     hideGroup(6);
     enable(CONTROL_RIGHT_BUTTON, TRUE);
     setText(CONTROL_COMPLETE, completeText);
+    // The web address comes with the closing strings, which the extraction
+    // reads last: the entry gets its links only now.
+    if (installState.lists.websiteUrl[0]) registerUninstallEntry();
     SetFocus(getControlWindow(CONTROL_RIGHT_BUTTON));
     return 1;
 }

@@ -62,6 +62,7 @@ TEST_F(Scenario, FullInstallationWithEveryOptionThenTheUninstallerTakesItAllAway
     EXPECT_EQ(keyText(key, "DisplayIcon"), dest() + "HalvUninstaller.exe,0");
     EXPECT_EQ(keyText(key, "Publisher") + "|" + keyText(key, "Version") + "|" + keyText(key, "DisplayVersion"), "E2E Tests|1.0|1.0");
     EXPECT_EQ(keyText(key, "InstallLocation"), destination);
+    EXPECT_EQ(keyText(key, "URLInfoAbout") + "|" + keyText(key, "HelpLink"), "https://www.halvorsine.org/|https://www.halvorsine.org/");
     EXPECT_TRUE(test_windows::keyNumber(key, "NoModify") == 1 && test_windows::keyNumber(key, "NoRepair") == 1);
     const struct { std::string link, target, folder; } links[] = {
         {kDesktopLink, dest() + "bin\\tool.bat", dest() + "bin\\"},
